@@ -1,0 +1,123 @@
+// Small helpers every component of the suite uses: the trace line writer and its
+// category levels, case-insensitive comparison of names, engine status codes, and
+// the seams through which tests pin the clock and the environment and make
+// allocations fail.
+#pragma once
+
+#include <array>
+#include <cstdarg>
+#include <cstdint>
+#include <cstdio>
+#include <ctime>
+#include <string>
+#include <string_view>
+
+#define VL_PRINTF(fmt_index, first_arg) __attribute__((format(printf, fmt_index, first_arg)))
+
+namespace vl {
+
+// ---------------------------------------------------------------------------
+// Trace lines
+//
+// Every component reports through TraceLine(category, level, format, ...). A
+// line is written when the category is a letter "A" to "Z" whose level in
+// traceFlags is not less than the line's level. Levels: 0 listing output that is
+// always written, 1 failures, 2 warnings and notes, 3 call trace.
+//
+// By default a line goes, in one write, as "%c%d: %s\n" to the open trace file or
+// else to standard error (the module's trace). A program may bind a writer of its
+// own, which then receives the formatted text alone (the checker's messages).
+// ---------------------------------------------------------------------------
+
+// Longest formatted text of one line; longer texts are cut to this length.
+inline constexpr std::size_t kTraceTextMax = 1023;
+
+// Receives one formatted line that passed the level filter.
+using TraceWriter = void (*)(char category, int level, const char *text);
+
+struct TraceConfig {
+  std::array<std::int8_t, 26> flags{};  // level per category letter A..Z, all 0 at start
+  std::FILE *file = nullptr;            // open trace file; none: standard error
+  TraceWriter writer = nullptr;         // bound writer; none: the "%c%d: %s\n" line
+};
+
+// The process-wide trace settings (constant-initialised, never constructed).
+inline constinit TraceConfig traceConfig{};
+
+// True when a line of this category and level would be written. Callers on hot
+// paths test it before computing anything for the line.
+inline bool TraceWanted(char category, int level) noexcept {
+  if (category < 'A' || category > 'Z') return false;
+  return traceConfig.flags[static_cast<unsigned>(category - 'A')] >= level;
+}
+
+// Formats and writes one line if TraceWanted(category, level).
+void TraceLine(char category, int level, const char *format, ...) VL_PRINTF(3, 4);
+void VTraceLine(char category, int level, const char *format, std::va_list args);
+
+// Entry line of a traced function: "Name(): file %s, line %d" at level 3, naming the
+// source module and line of the call.
+#define VL_TRACE_ENTRY(category, name) \
+  ::vl::TraceLine((category), 3, name "(): file %s, line %d", ::vl::SourceModule(__FILE__), __LINE__)
+
+// The source module name of a file path: its last component ("dll.cpp").
+const char *SourceModule(const char *path) noexcept;
+
+// Sets all levels to 0, closes nothing, unbinds the writer (for tests).
+void ResetTraceForTest() noexcept;
+
+// ---------------------------------------------------------------------------
+// Engine statuses: the internal results of the dictionary engine and its helpers.
+// ---------------------------------------------------------------------------
+enum Status : int {
+  kOk = 0,             // success
+  kNothing = -1,       // nothing (more) there
+  kReported = -2,      // failure, already reported on the trace
+  kTooSmall = -3,      // output buffer too small
+  kNoMemory = -4,      // memory exhausted
+  kCorruptXbuf = -5,   // corrupt XBUF
+};
+
+// ---------------------------------------------------------------------------
+// Names: sections, items, dictionaries, ids, filters and lists compare without
+// regard to case (ASCII letters only; bytes 0x80 and above compare as they are).
+// ---------------------------------------------------------------------------
+inline char AsciiLower(char c) noexcept {
+  return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
+inline char AsciiUpper(char c) noexcept {
+  return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
+}
+bool EqualNoCase(std::string_view a, std::string_view b) noexcept;
+// <0, 0 or >0 like strcmp, comparing lower-cased bytes as unsigned.
+int CompareNoCase(std::string_view a, std::string_view b) noexcept;
+std::string LowerAscii(std::string_view s);
+
+// Copies at most size-1 bytes of src and a NUL into dst (size > 0); returns the
+// number of bytes copied.
+std::size_t CopyCut(char *dst, std::size_t size, std::string_view src) noexcept;
+
+// ---------------------------------------------------------------------------
+// Seams for tests: the clock, the environment and allocation failure.
+// ---------------------------------------------------------------------------
+
+// Current time; a test may pin it with SetClockForTest.
+std::time_t Now() noexcept;
+void SetClockForTest(std::time_t (*clock)()) noexcept;  // nullptr: the real clock
+
+// Local time in the standard 24-character form with its line feed
+// ("Mon Dec  7 00:39:00 2026\n"), as written into trace and file headers.
+std::string TimeText24(std::time_t t);
+
+// Environment variable, or nullptr; a test may substitute the look-up.
+const char *GetEnv(const char *name) noexcept;
+void SetEnvForTest(const char *(*lookup)(const char *name)) noexcept;  // nullptr: real
+
+// Allocation seam. Code whose memory exhaustion has a specified outcome calls
+// AllocFails() before it allocates and treats true like std::bad_alloc.
+// FailAllocationsAfter(n) lets the next n checks pass and fails the ones after;
+// a negative n switches failing off.
+bool AllocFails() noexcept;
+void FailAllocationsAfter(long n) noexcept;
+
+}  // namespace vl

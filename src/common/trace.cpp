@@ -1,0 +1,39 @@
+// The trace line writer shared by the module and the programs.
+#include "common.h"
+
+#include <cstring>
+
+namespace vl {
+
+void VTraceLine(char category, int level, const char *format, std::va_list args) {
+  if (!TraceWanted(category, level)) return;
+  // Texts longer than kTraceTextMax are cut: the line never overruns its buffer.
+  char text[kTraceTextMax + 1];
+  std::vsnprintf(text, sizeof text, format, args);
+  if (traceConfig.writer != nullptr) {
+    traceConfig.writer(category, level, text);
+    return;
+  }
+  std::FILE *out = traceConfig.file != nullptr ? traceConfig.file : stderr;
+  std::fprintf(out, "%c%d: %s\n", category, level, text);
+}
+
+void TraceLine(char category, int level, const char *format, ...) {
+  if (!TraceWanted(category, level)) return;
+  std::va_list args;
+  va_start(args, format);
+  VTraceLine(category, level, format, args);
+  va_end(args);
+}
+
+const char *SourceModule(const char *path) noexcept {
+  const char *slash = std::strrchr(path, '/');
+  return slash != nullptr ? slash + 1 : path;
+}
+
+void ResetTraceForTest() noexcept {
+  traceConfig.flags.fill(0);
+  traceConfig.writer = nullptr;
+}
+
+}  // namespace vl

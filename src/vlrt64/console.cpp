@@ -1,0 +1,431 @@
+// The script console: parses call lines by the module's argument table, calls the
+// module, and prints results.
+#include "console.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cctype>
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <map>
+#include <optional>
+#include <string_view>
+#include <vector>
+
+namespace vlrt {
+namespace {
+
+constexpr std::int32_t kDefaultCapacity = 1024;
+constexpr std::int32_t kMaxCapacity = 1 << 30;
+
+// A remembered out-value: what $name gives.
+struct Value {
+  enum Kind { kInt, kReal, kBytes } kind = kInt;
+  std::int32_t integer = 0;
+  double real = 0;
+  std::string bytes;
+};
+
+// The storage of one argument for one call.
+struct Slot {
+  std::uint64_t type = 0;
+  std::int32_t integer = 0;
+  double real = 0;
+  std::string text;            // type 7, NUL-terminated by std::string
+  std::vector<char> storage;   // type 8: cap bytes (at least one)
+  HostString hs{};
+};
+
+class Reader {
+ public:
+  explicit Reader(std::string_view line) : s_(line) {}
+
+  void SkipBlanks() {
+    while (pos_ < s_.size() && (s_[pos_] == ' ' || s_[pos_] == '\t')) ++pos_;
+  }
+  bool AtEnd() {
+    SkipBlanks();
+    return pos_ >= s_.size() || s_[pos_] == '#';
+  }
+  bool Take(char c) {
+    SkipBlanks();
+    if (pos_ < s_.size() && s_[pos_] == c) {
+      ++pos_;
+      return true;
+    }
+    return false;
+  }
+  char Peek() {
+    SkipBlanks();
+    return pos_ < s_.size() ? s_[pos_] : '\0';
+  }
+  std::string_view Word() {
+    SkipBlanks();
+    const std::size_t start = pos_;
+    while (pos_ < s_.size() && (std::isalnum(static_cast<unsigned char>(s_[pos_])) || s_[pos_] == '_')) ++pos_;
+    return s_.substr(start, pos_ - start);
+  }
+  // A token up to a delimiter of the argument list.
+  std::string_view Token() {
+    SkipBlanks();
+    const std::size_t start = pos_;
+    while (pos_ < s_.size() && std::strchr(",):# \t", s_[pos_]) == nullptr) ++pos_;
+    return s_.substr(start, pos_ - start);
+  }
+  // A double-quoted literal with escapes; false with `error` set when malformed.
+  bool QuotedText(std::string &out, std::string &error) {
+    SkipBlanks();
+    if (pos_ >= s_.size() || s_[pos_] != '"') {
+      error = "expected a quoted text";
+      return false;
+    }
+    ++pos_;
+    out.clear();
+    while (pos_ < s_.size()) {
+      const char c = s_[pos_++];
+      if (c == '"') return true;
+      if (c != '\\') {
+        out += c;
+        continue;
+      }
+      if (pos_ >= s_.size()) break;
+      const char e = s_[pos_++];
+      switch (e) {
+        case 'n': out += '\n'; break;
+        case 't': out += '\t'; break;
+        case 'r': out += '\r'; break;
+        case '0': out += '\0'; break;
+        case '\\': out += '\\'; break;
+        case '"': out += '"'; break;
+        case 'x': {
+          int value = 0;
+          int digits = 0;
+          while (digits < 2 && pos_ < s_.size() && std::isxdigit(static_cast<unsigned char>(s_[pos_]))) {
+            const char h = s_[pos_++];
+            value = value * 16 + (std::isdigit(static_cast<unsigned char>(h)) ? h - '0' : (h | 0x20) - 'a' + 10);
+            ++digits;
+          }
+          if (digits == 0) {
+            error = "\\x needs hexadecimal digits";
+            return false;
+          }
+          out += static_cast<char>(value);
+          break;
+        }
+        default:
+          error = std::string("unknown escape \\") + e;
+          return false;
+      }
+    }
+    error = "unterminated text";
+    return false;
+  }
+
+ private:
+  std::string_view s_;
+  std::size_t pos_ = 0;
+};
+
+std::optional<std::int32_t> ParseInt(std::string_view t) {
+  bool negative = false;
+  std::string_view digits = t;
+  if (!digits.empty() && (digits[0] == '-' || digits[0] == '+')) {
+    negative = digits[0] == '-';
+    digits.remove_prefix(1);
+  }
+  int base = 10;
+  if (digits.size() > 2 && digits[0] == '0' && (digits[1] == 'x' || digits[1] == 'X')) {
+    base = 16;
+    digits.remove_prefix(2);
+  }
+  if (digits.empty()) return std::nullopt;
+  long long value = 0;
+  const auto [end, ec] = std::from_chars(digits.data(), digits.data() + digits.size(), value, base);
+  if (ec != std::errc() || end != digits.data() + digits.size()) return std::nullopt;
+  if (negative) value = -value;
+  if (value < INT32_MIN || value > INT32_MAX) return std::nullopt;
+  return static_cast<std::int32_t>(value);
+}
+
+std::optional<double> ParseReal(std::string_view t) {
+  if (t.empty() || t.size() > 400) return std::nullopt;
+  const std::string text(t);
+  char *end = nullptr;
+  const double value = std::strtod(text.c_str(), &end);
+  if (end != text.c_str() + text.size()) return std::nullopt;
+  return value;
+}
+
+std::string FormatReal(double value) {
+  char text[64];
+  const auto [end, ec] = std::to_chars(text, text + sizeof text, value);
+  return ec == std::errc() ? std::string(text, end) : std::string("?");
+}
+
+class Console {
+ public:
+  Console(const Module &module, std::string name, std::FILE *out, std::FILE *err)
+      : module_(module), name_(std::move(name)), out_(out), err_(err) {
+    for (std::int32_t i = 0; module_.funcs[i].name != nullptr; ++i) byName_[module_.funcs[i].name] = i;
+  }
+
+  // Runs one line; false when it could not be read.
+  bool Line(std::string_view line, long number) {
+    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+    lineNumber_ = number;
+    Reader r(line);
+    if (r.AtEnd()) return true;
+    const std::string name(r.Word());
+    if (name.empty()) return Error("expected a function name");
+    if (name == "echo" && r.Peek() == '"') {
+      std::string text;
+      std::string error;
+      if (!r.QuotedText(text, error)) return Error(error);
+      if (!r.AtEnd()) return Error("unexpected text after the echo");
+      std::fwrite(text.data(), 1, text.size(), out_);
+      std::fputc('\n', out_);
+      std::fflush(out_);
+      return true;
+    }
+    const auto found = byName_.find(name);
+    if (found == byName_.end()) return Error("unknown function '" + name + "'");
+    const VlFuncRow &fn = module_.funcs[found->second];
+    if (!r.Take('(')) return Error("expected '(' after " + name);
+
+    std::vector<Slot> slots(fn.arg_count);
+    for (std::uint32_t a = 0; a < fn.arg_count; ++a) {
+      if (a > 0 && !r.Take(',')) {
+        if (r.Peek() == ')') return Error(ArgCountError(name, fn.arg_count, a));
+        return Error("expected ',' after argument " + std::to_string(a));
+      }
+      if (a == 0 && r.Peek() == ')') return Error(ArgCountError(name, fn.arg_count, 0));
+      const VlArgRow &row = module_.args[fn.first_arg + a];
+      std::string error;
+      if (!ReadArg(r, row, slots[a], error)) {
+        return Error("argument " + std::to_string(a + 1) + " (" + row.name + "): " + error);
+      }
+    }
+    if (!r.Take(')')) {
+      if ((fn.arg_count == 0 && !r.AtEnd()) || r.Take(',')) return Error(name + " takes " + std::to_string(fn.arg_count) + " argument" +
+                                    (fn.arg_count == 1 ? "" : "s") + ", got more");
+      return Error("expected ')'");
+    }
+    if (!r.AtEnd()) return Error("unexpected text after the call");
+
+    std::vector<void *> argv(fn.arg_count);
+    for (std::uint32_t a = 0; a < fn.arg_count; ++a) argv[a] = Pointer(slots[a]);
+    const std::int32_t debugBefore = HostDebugLevel;
+    const std::int32_t result = module_.call(found->second, fn.arg_count > 0 ? argv.data() : nullptr);
+    ReleaseSubstrings();
+    Print(fn, slots, result, debugBefore);
+    return true;
+  }
+
+ private:
+  static std::string ArgCountError(const std::string &name, std::uint32_t want, std::uint32_t got) {
+    return name + " takes " + std::to_string(want) + " argument" + (want == 1 ? "" : "s") + ", got " +
+           std::to_string(got);
+  }
+
+  bool Error(const std::string &message) {
+    std::fflush(out_);
+    std::fprintf(err_, "%s:%ld: %s\n", name_.c_str(), lineNumber_, message.c_str());
+    std::fflush(err_);
+    return false;
+  }
+
+  const Value *Lookup(std::string_view token, std::string &error) {
+    const std::string key(token.substr(1));
+    const auto it = vars_.find(key);
+    if (it == vars_.end()) {
+      error = "no value remembered as $" + key;
+      return nullptr;
+    }
+    return &it->second;
+  }
+
+  bool ReadInt(Reader &r, std::int32_t &out, std::string &error) {
+    const std::string_view t = r.Token();
+    if (!t.empty() && t[0] == '$') {
+      const Value *v = Lookup(t, error);
+      if (v == nullptr) return false;
+      if (v->kind != Value::kInt) return error = "$" + std::string(t.substr(1)) + " is not an integer", false;
+      out = v->integer;
+      return true;
+    }
+    const auto value = ParseInt(t);
+    if (!value) return error = "bad integer '" + std::string(t) + "'", false;
+    out = *value;
+    return true;
+  }
+
+  bool ReadReal(Reader &r, double &out, std::string &error) {
+    const std::string_view t = r.Token();
+    if (!t.empty() && t[0] == '$') {
+      const Value *v = Lookup(t, error);
+      if (v == nullptr) return false;
+      if (v->kind == Value::kReal) out = v->real;
+      else if (v->kind == Value::kInt) out = v->integer;
+      else return error = "$" + std::string(t.substr(1)) + " is not a number", false;
+      return true;
+    }
+    const auto value = ParseReal(t);
+    if (!value) return error = "bad real '" + std::string(t) + "'", false;
+    out = *value;
+    return true;
+  }
+
+  bool ReadText(Reader &r, std::string &out, std::string &error) {
+    if (r.Peek() == '$') {
+      const Value *v = Lookup(r.Token(), error);
+      if (v == nullptr) return false;
+      if (v->kind == Value::kBytes) out = v->bytes;
+      else if (v->kind == Value::kInt) out = std::to_string(v->integer);
+      else out = FormatReal(v->real);
+      return true;
+    }
+    return r.QuotedText(out, error);
+  }
+
+  bool ReadArg(Reader &r, const VlArgRow &row, Slot &slot, std::string &error) {
+    slot.type = row.type;
+    switch (row.type) {
+      case VL_ARG_INT_IN:
+        return ReadInt(r, slot.integer, error);
+      case VL_ARG_INT_OUT:
+        if (r.Peek() == '_') return r.Token() == "_" || (error = "bad placeholder", false);
+        return ReadInt(r, slot.integer, error);
+      case VL_ARG_REAL_IN:
+        return ReadReal(r, slot.real, error);
+      case VL_ARG_REAL_OUT:
+        if (r.Peek() == '_') return r.Token() == "_" || (error = "bad placeholder", false);
+        return ReadReal(r, slot.real, error);
+      case VL_ARG_TEXT:
+        return ReadText(r, slot.text, error);
+      case VL_ARG_HSTRING: {
+        std::string value;
+        if (r.Peek() == '_') {
+          if (r.Token() != "_") return error = "bad placeholder", false;
+        } else if (!ReadText(r, value, error)) {
+          return false;
+        }
+        std::int32_t cap = std::max<std::int32_t>(kDefaultCapacity, static_cast<std::int32_t>(
+                                                                         std::min<std::size_t>(value.size(), kMaxCapacity)));
+        if (r.Take(':')) {
+          const auto given = ParseInt(r.Token());
+          if (!given || *given < 0 || *given > kMaxCapacity) return error = "bad capacity", false;
+          cap = *given;
+        }
+        if (value.size() > static_cast<std::size_t>(cap)) return error = "text longer than its capacity", false;
+        slot.storage.assign(static_cast<std::size_t>(cap) + 1, '\0');
+        std::memcpy(slot.storage.data(), value.data(), value.size());
+        slot.hs = HostString{cap, static_cast<std::int32_t>(value.size()), slot.storage.data()};
+        return true;
+      }
+      default:
+        return error = "unknown argument type " + std::to_string(row.type), false;
+    }
+  }
+
+  static void *Pointer(Slot &slot) {
+    switch (slot.type) {
+      case VL_ARG_INT_IN:
+      case VL_ARG_INT_OUT: return &slot.integer;
+      case VL_ARG_REAL_IN:
+      case VL_ARG_REAL_OUT: return &slot.real;
+      case VL_ARG_TEXT: return slot.text.data();
+      default: return &slot.hs;
+    }
+  }
+
+  void Print(const VlFuncRow &fn, const std::vector<Slot> &slots, std::int32_t result, std::int32_t debugBefore) {
+    std::string line = std::string(fn.name) + " -> " + std::to_string(result);
+    for (std::uint32_t a = 0; a < fn.arg_count; ++a) {
+      const Slot &slot = slots[a];
+      const char *argName = module_.args[fn.first_arg + a].name;
+      Value value;
+      switch (slot.type) {
+        case VL_ARG_INT_OUT:
+          value.kind = Value::kInt;
+          value.integer = slot.integer;
+          line += std::string(" ") + argName + "=" + std::to_string(slot.integer);
+          break;
+        case VL_ARG_REAL_OUT:
+          value.kind = Value::kReal;
+          value.real = slot.real;
+          line += std::string(" ") + argName + "=" + FormatReal(slot.real);
+          break;
+        case VL_ARG_HSTRING: {
+          const std::int32_t len = std::clamp(slot.hs.len, 0, slot.hs.cap);
+          value.kind = Value::kBytes;
+          value.bytes.assign(slot.hs.bytes, static_cast<std::size_t>(len));
+          line += std::string(" ") + argName + "=" + Quote(value.bytes.data(), value.bytes.size());
+          if (slot.hs.len != len) line += "(len=" + std::to_string(slot.hs.len) + ")";
+          break;
+        }
+        default:
+          continue;
+      }
+      vars_[argName] = std::move(value);
+    }
+    if (HostDebugLevel != debugBefore) line += " HostDebugLevel=" + std::to_string(HostDebugLevel);
+    line += '\n';
+    std::fwrite(line.data(), 1, line.size(), out_);
+    std::fflush(out_);
+  }
+
+  const Module &module_;
+  std::string name_;
+  std::FILE *out_;
+  std::FILE *err_;
+  long lineNumber_ = 0;
+  std::map<std::string, std::int32_t, std::less<>> byName_;
+  std::map<std::string, Value, std::less<>> vars_;
+};
+
+}  // namespace
+
+std::string Quote(const char *bytes, std::size_t length) {
+  static const char kHex[] = "0123456789ABCDEF";
+  std::string out = "\"";
+  for (std::size_t i = 0; i < length; ++i) {
+    const auto c = static_cast<unsigned char>(bytes[i]);
+    switch (c) {
+      case '\n': out += "\\n"; break;
+      case '\t': out += "\\t"; break;
+      case '\r': out += "\\r"; break;
+      case '\\': out += "\\\\"; break;
+      case '"': out += "\\\""; break;
+      default:
+        if (c >= 0x20 && c < 0x7f) {
+          out += static_cast<char>(c);
+        } else {
+          out += "\\x";
+          out += kHex[c >> 4];
+          out += kHex[c & 15];
+        }
+    }
+  }
+  out += '"';
+  return out;
+}
+
+int RunScript(const Module &module, std::istream &in, const std::string &scriptName, std::FILE *out,
+              std::FILE *err) {
+  Console console(module, scriptName, out, err);
+  int failures = 0;
+  long number = 0;
+  std::string line;
+  while (std::getline(in, line)) {
+    ++number;
+    if (!console.Line(line, number)) ++failures;
+  }
+  if (in.bad()) {
+    std::fprintf(err, "%s: read error after line %ld\n", scriptName.c_str(), number);
+    ++failures;
+  }
+  return failures;
+}
+
+}  // namespace vlrt

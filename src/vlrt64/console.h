@@ -1,0 +1,49 @@
+// The stand-in host runtime's script console: runs host calls, one per line, from
+// a script, and prints each result with every out-argument.
+//
+// Script lines:
+//   # comment            (also after a call)
+//   echo "text"          prints the text
+//   name(arg, ...)       calls host function `name` with its arguments in order
+//
+// Arguments, by the argument's type code in VlArgList:
+//   1 integer in    -5, 42, 0x1F, or $var
+//   2 integer out   _ (starts as 0), or an integer for its starting value
+//   4 real in       3.25, -1e300, nan, inf, or $var
+//   5 real out      _ (starts as 0), or a real for its starting value
+//   7 text in       "text" with escapes \n \t \r \0 \\ \" \xHH, or $var
+//   8 host string   "text", _ or $var, each optionally followed by :capacity
+//                   (default capacity: 1024, or the text's length if longer)
+// After a call its out-arguments (types 2, 5, 8) are remembered under their
+// argument names; $name gives the last value remembered under that name.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <istream>
+#include <string>
+
+#include "vlabi.h"
+
+namespace vlrt {
+
+// What the console knows of the module: its tables and its call entry.
+struct Module {
+  const VlFuncRow *funcs;
+  const VlArgRow *args;
+  std::int32_t (*call)(std::int32_t number, void **argv);
+};
+
+// Runs every line of `in`; results go to `out`, line errors ("name:line: message")
+// to `err`. Returns the number of lines that could not be read.
+int RunScript(const Module &module, std::istream &in, const std::string &scriptName, std::FILE *out,
+              std::FILE *err);
+
+// Writes bytes as a double-quoted literal with escapes, as results are printed.
+std::string Quote(const char *bytes, std::size_t length);
+
+// Frees the host strings that HostStrSub handed out (the console does this after
+// every call).
+void ReleaseSubstrings() noexcept;
+
+}  // namespace vlrt

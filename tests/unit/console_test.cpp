@@ -1,0 +1,200 @@
+// Test plan for the stand-in host's script console:
+//   1. Every argument kind is parsed and passed as the binary interface says.
+//   2. Out-arguments are printed and remembered for $name.
+//   3. Lines that cannot be read are reported with their number; the rest run.
+//   4. Quoting of result bytes.
+//   5. The host string operations.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <sstream>
+
+#include "console.h"
+#include "testutil.h"
+
+namespace {
+
+// A fake module: two functions whose calls are recorded.
+constexpr VlFuncRow kFuncs[] = {
+    {"f_All", 0, 6, 0},
+    {"f_None", 6, 0, 0},
+    {"f_Out", 6, 3, 0},
+    {nullptr, 0, 0, 0},
+};
+constexpr VlArgRow kArgs[] = {
+    {"i", 1}, {"o", 2}, {"r", 4}, {"ro", 5}, {"t", 7}, {"s", 8},
+    {"n", 2}, {"buf", 8}, {"x", 5},
+};
+
+struct Recorded {
+  std::int32_t number = -2;
+  bool nullVector = false;
+  std::int32_t i = 0, oBefore = 0;
+  double r = 0, roBefore = 0;
+  std::string t;
+  std::string s;
+  std::int32_t sCap = 0;
+} rec;
+
+std::int32_t FakeCall(std::int32_t number, void **argv) {
+  rec = Recorded{};
+  rec.number = number;
+  rec.nullVector = argv == nullptr;
+  if (number == 0) {
+    rec.i = *static_cast<std::int32_t *>(argv[0]);
+    rec.oBefore = *static_cast<std::int32_t *>(argv[1]);
+    *static_cast<std::int32_t *>(argv[1]) = rec.i + 1;
+    rec.r = *static_cast<double *>(argv[2]);
+    rec.roBefore = *static_cast<double *>(argv[3]);
+    *static_cast<double *>(argv[3]) = 0.5;
+    rec.t = static_cast<const char *>(argv[4]);
+    auto *s = static_cast<HostString *>(argv[5]);
+    rec.s.assign(s->bytes, static_cast<std::size_t>(s->len));
+    rec.sCap = s->cap;
+    return 7;
+  }
+  if (number == 2) {
+    *static_cast<std::int32_t *>(argv[0]) = 42;
+    HostStrPut("a\"b\\c\n\x01\xff", static_cast<HostString *>(argv[1]));
+    *static_cast<double *>(argv[2]) = -1.25;
+  }
+  return 0;
+}
+
+struct ScriptRun {
+  std::string out, err;
+  int failures = 0;
+};
+
+ScriptRun RunText(const std::string &script) {
+  const vlrt::Module module{kFuncs, kArgs, FakeCall};
+  std::FILE *out = std::tmpfile();
+  std::FILE *err = std::tmpfile();
+  std::istringstream in(script);
+  ScriptRun run;
+  run.failures = vlrt::RunScript(module, in, "s.vls", out, err);
+  for (auto [file, text] : {std::pair{out, &run.out}, std::pair{err, &run.err}}) {
+    std::rewind(file);
+    char buf[4096];
+    std::size_t n;
+    while ((n = std::fread(buf, 1, sizeof buf, file)) > 0) text->append(buf, n);
+    std::fclose(file);
+  }
+  return run;
+}
+
+TEST(ConsoleTest, EveryArgumentKind) {
+  const ScriptRun run = RunText("f_All(-0x10, 5, 2.5e3, -7, \"a\\tb\\x41\\\"\", \"xyz\":8)\n");
+  EXPECT_EQ(run.failures, 0) << run.err;
+  EXPECT_EQ(rec.number, 0);
+  EXPECT_EQ(rec.i, -16);
+  EXPECT_EQ(rec.oBefore, 5);
+  EXPECT_EQ(rec.r, 2500.0);
+  EXPECT_EQ(rec.roBefore, -7.0);
+  EXPECT_EQ(rec.t, "a\tbA\"");
+  EXPECT_EQ(rec.s, "xyz");
+  EXPECT_EQ(rec.sCap, 8);
+  EXPECT_EQ(run.out, "f_All -> 7 o=-15 ro=0.5 s=\"xyz\"\n");
+}
+
+TEST(ConsoleTest, SpecialRealsAndDefaultCapacity) {
+  ScriptRun run = RunText("f_All(0, _, nan, _, \"\", _)\n");
+  EXPECT_TRUE(std::isnan(rec.r));
+  EXPECT_EQ(rec.sCap, 1024);
+  run = RunText("f_All(0, _, -inf, _, \"\", \"" + std::string(2000, 'q') + "\")\n");
+  EXPECT_EQ(run.failures, 0);
+  EXPECT_TRUE(std::isinf(rec.r) && rec.r < 0);
+  EXPECT_EQ(rec.sCap, 2000);
+}
+
+TEST(ConsoleTest, NoArgumentsMeansNullVector) {
+  const ScriptRun run = RunText("  f_None()   # trailing comment\n");
+  EXPECT_EQ(run.failures, 0) << run.err;
+  EXPECT_TRUE(rec.nullVector);
+  EXPECT_EQ(run.out, "f_None -> 0\n");
+}
+
+TEST(ConsoleTest, OutValuesAreQuotedAndRemembered) {
+  const ScriptRun run = RunText("f_Out(_, _, _)\nf_All($n, _, $x, _, $buf, $n:4)\n");
+  EXPECT_EQ(run.failures, 0) << run.err;
+  EXPECT_EQ(run.out.substr(0, run.out.find('\n')), "f_Out -> 0 n=42 buf=\"a\\\"b\\\\c\\n\\x01\\xFF\" x=-1.25");
+  EXPECT_EQ(rec.i, 42);
+  EXPECT_EQ(rec.r, -1.25);
+  EXPECT_EQ(rec.t, "a\"b\\c\n\x01\xff");
+  EXPECT_EQ(rec.s, "42");
+  EXPECT_EQ(rec.sCap, 4);
+}
+
+TEST(ConsoleTest, BadLinesAreReportedWithTheirNumbers) {
+  struct Case {
+    const char *line;
+    const char *message;
+  } cases[] = {
+      {"nope()", "unknown function 'nope'"},
+      {"f_All(1, _, 1, _, \"t\")", "f_All takes 6 arguments, got 5"},
+      {"f_None(1)", "f_None takes 0 arguments, got more"},
+      {"f_All(1.5, _, 1, _, \"t\", _)", "argument 1 (i): bad integer '1.5'"},
+      {"f_All(2147483648, _, 1, _, \"t\", _)", "argument 1 (i): bad integer '2147483648'"},
+      {"f_All(1, _, x, _, \"t\", _)", "argument 3 (r): bad real 'x'"},
+      {"f_All(1, _, 1, _, t, _)", "argument 5 (t): expected a quoted text"},
+      {"f_All(1, _, 1, _, \"t\", \"long\":3)", "argument 6 (s): text longer than its capacity"},
+      {"f_All(1, _, 1, _, \"t\", _:x)", "argument 6 (s): bad capacity"},
+      {"f_All(1, _, 1, _, \"t\", _", "expected ')'"},
+      {"f_None() extra", "unexpected text after the call"},
+      {"f_None", "expected '(' after f_None"},
+      {"\"x\"", "expected a function name"},
+      {"f_All($missing, _, 1, _, \"t\", _)", "argument 1 (i): no value remembered as $missing"},
+  };
+  for (const Case &c : cases) {
+    SCOPED_TRACE(c.line);
+    const ScriptRun run = RunText(std::string("# first\n\n") + c.line + "\nf_None()\n");
+    EXPECT_EQ(run.failures, 1);
+    EXPECT_EQ(run.err, std::string("s.vls:3: ") + c.message + "\n");
+    EXPECT_EQ(run.out, "f_None -> 0\n");
+  }
+}
+
+TEST(ConsoleTest, LongAndBinaryLinesDoNotBreakIt) {
+  std::string junk(100000, 'a');
+  junk += "\x00\xff(\"";
+  const ScriptRun run = RunText(junk + "\r\nf_None()\r\n");
+  EXPECT_EQ(run.failures, 1);
+  EXPECT_EQ(run.out, "f_None -> 0\n");
+}
+
+TEST(ConsoleTest, QuoteEscapesEveryNonPrintableByte) {
+  EXPECT_EQ(vlrt::Quote("plain ~$", 8), "\"plain ~$\"");
+  EXPECT_EQ(vlrt::Quote("\0\x7f\r\t", 4), "\"\\x00\\x7F\\r\\t\"");
+}
+
+TEST(HostOpsTest, StoreAssignSubAndGet) {
+  vltest::HostBuf target(3, "old");
+  EXPECT_NE(HostStrPut("toolong", &target), 0);
+  EXPECT_EQ(target.str(), "old");
+  EXPECT_EQ(HostStrPut("ab", &target), 0);
+  EXPECT_EQ(target.str(), "ab");
+  EXPECT_EQ(HostStrLen(&target), 2);
+
+  vltest::HostBuf source(10, "0123456789");
+  EXPECT_NE(HostStrAssign(&target, &source), 0);
+  HostString *sub = HostStrSub(&source, 3, 3);
+  ASSERT_NE(sub, nullptr);
+  EXPECT_EQ(std::string(sub->bytes, 3), "234");
+  EXPECT_EQ(HostStrAssign(&target, sub), 0);
+  EXPECT_EQ(target.str(), "234");
+  EXPECT_EQ(HostStrSub(&source, 0, 1), nullptr);
+  EXPECT_EQ(HostStrSub(&source, 8, 4), nullptr);
+  EXPECT_NE(HostStrSub(&source, 11, 0), nullptr);
+  EXPECT_EQ(HostStrSub(nullptr, 1, 0), nullptr);
+  vlrt::ReleaseSubstrings();
+
+  std::string big(3000, 'z');
+  vltest::HostBuf large(3000, big);
+  char buffer[1024];
+  HostStrGet(&large, buffer);
+  EXPECT_EQ(std::strlen(buffer), 1023u);
+}
+
+}  // namespace
