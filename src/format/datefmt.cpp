@@ -1,6 +1,9 @@
 // Dates, times, weeks and months: the day-number calendar, ISO weeks, and the
 // directive-driven parser ScanDate.
+#include <algorithm>
 #include <cctype>
+#include <cstdio>
+#include <cstring>
 
 #include "format.h"
 
@@ -232,6 +235,284 @@ int ScanDate(std::tm &tm, const char *in, const char *format) {
   const std::int64_t ymd = (static_cast<std::int64_t>(tm.tm_year + 1900) * 100 + month) * 100 + tm.tm_mday;
   DateToTm(tm, ymd, false);
   return 0;
+}
+
+}  // namespace vl
+
+namespace vl {
+namespace {
+
+// Nested %c, %x and %X formats deeper than this overflow (a format that names
+// itself would otherwise never end).
+constexpr int kMaxNesting = 4;
+
+// A directive as written: flags, width and precision, and its letter.
+struct Directive {
+  bool left = false;      // "-"
+  char pad = '\0';        // '0', ' ' or none
+  long width = -1;        // -1: none
+  long precision = -1;    // -1: none
+  char letter = '\0';
+  const char *begin = nullptr;  // the "%" in the format
+  const char *end = nullptr;    // just past the letter
+};
+
+constexpr long kNumberCap = 1L << 20;  // widths and precisions saturate here
+
+// Reads a directive at `f` (just past its "%"); the letter is '\0' at the end of
+// the format.
+Directive ReadDirective(const char *percent) {
+  Directive d;
+  d.begin = percent;
+  const char *f = percent + 1;
+  if (*f == '-') {
+    d.left = true;
+    ++f;
+  }
+  if (*f == '0' || *f == ' ') d.pad = *f++;
+  if (*f >= '0' && *f <= '9') {
+    d.width = 0;
+    while (*f >= '0' && *f <= '9') d.width = std::min(d.width * 10 + (*f++ - '0'), kNumberCap);
+  }
+  if (*f == '.') {
+    ++f;
+    d.precision = 0;
+    while (*f >= '0' && *f <= '9') d.precision = std::min(d.precision * 10 + (*f++ - '0'), kNumberCap);
+  }
+  d.letter = *f;
+  d.end = *f != '\0' ? f + 1 : f;
+  return d;
+}
+
+bool IsYearLetter(char c) { return c == 'Y' || c == 'y'; }
+
+// Which year directive (1-based ordinal, 0 none) shows the week-year, and the
+// week of %W. False when the week is outside 1-53.
+bool WeekPrescan(const std::tm &tm, const char *format, int &chosen, int &week, int &weekYear) {
+  chosen = 0;
+  week = 0;
+  weekYear = tm.tm_year;
+  int ordinal = 0;
+  bool otherSince = false;
+  bool afterWeek = false;
+  for (const char *f = format; *f != '\0';) {
+    if (*f != '%') {
+      ++f;
+      continue;
+    }
+    if (f[1] == '%') {
+      f += 2;
+      continue;
+    }
+    const Directive d = ReadDirective(f);
+    f = d.end;
+    if (d.letter == '\0') break;
+    if (afterWeek) {
+      if (IsYearLetter(d.letter)) chosen = ordinal + 1;
+      else if (otherSince) chosen = 0;
+      break;
+    }
+    if (IsYearLetter(d.letter)) {
+      chosen = ++ordinal;
+      otherSince = false;
+    } else if (d.letter == 'W') {
+      week = WeekOfYear(tm, weekYear);
+      if (week < 1 || week > 53) return false;
+      afterWeek = true;
+    } else {
+      otherSince = true;
+    }
+  }
+  return true;
+}
+
+char OverflowFill() {
+  const char *fill = LangText(48);
+  const char c = fill != nullptr ? fill[0] : '\0';
+  return (c == '\0' || c == '\x7f') ? '?' : c;
+}
+
+std::string Number(long long value, int width) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%*lld", width, value);
+  return text;
+}
+
+const char *TextOrEmpty(const char *s) { return s != nullptr ? s : ""; }
+
+int FmtDateNested(std::string &out, const std::tm &tm, int len, const char *format, int depth);
+
+// The text of one conversion, before shaping; false when its field is out of
+// range or a nested format fails.
+bool Convert(const Directive &d, const std::tm &tm, int remaining, int depth, int ordinal, int chosen, int week,
+             int weekYear, std::string &text) {
+  auto inRange = [](int v, int lo, int hi) { return v >= lo && v <= hi; };
+  switch (d.letter) {
+    case 'a':
+      if (!inRange(tm.tm_wday, 0, 6)) return false;
+      text = TextOrEmpty(LangText(1 + tm.tm_wday));
+      return true;
+    case 'A':
+      if (!inRange(tm.tm_wday, 0, 6)) return false;
+      text = TextOrEmpty(LangText(8 + tm.tm_wday));
+      return true;
+    case 'b':
+      if (!inRange(tm.tm_mon, 0, 11)) return false;
+      text = TextOrEmpty(LangText(15 + tm.tm_mon));
+      return true;
+    case 'B':
+      if (!inRange(tm.tm_mon, 0, 11)) return false;
+      text = TextOrEmpty(LangText(27 + tm.tm_mon));
+      return true;
+    case 'c':
+    case 'x':
+    case 'X': {
+      const int field = d.letter == 'c' ? 39 : d.letter == 'x' ? 40 : 41;
+      if (depth >= kMaxNesting) return false;
+      return FmtDateNested(text, tm, remaining, TextOrEmpty(LangText(field)), depth + 1) == 1;
+    }
+    case 'd':
+      if (!inRange(tm.tm_mday, 1, 31)) return false;
+      text = Number(tm.tm_mday, 2);
+      return true;
+    case 'H':
+      if (!inRange(tm.tm_hour, 0, 23)) return false;
+      text = Number(tm.tm_hour, 2);
+      return true;
+    case 'I':
+      if (!inRange(tm.tm_hour, 0, 23)) return false;
+      text = Number(tm.tm_hour == 0 ? 12 : tm.tm_hour > 12 ? tm.tm_hour - 12 : tm.tm_hour, 2);
+      return true;
+    case 'j':
+      if (!inRange(tm.tm_yday, 0, 365)) return false;
+      text = Number(tm.tm_yday + 1, 3);
+      return true;
+    case 'm':
+      if (!inRange(tm.tm_mon, 0, 11)) return false;
+      text = Number(tm.tm_mon + 1, 2);
+      return true;
+    case 'M':
+      if (!inRange(tm.tm_min, 0, 59)) return false;
+      text = Number(tm.tm_min, 2);
+      return true;
+    case 'S':
+      if (!inRange(tm.tm_sec, 0, 59)) return false;
+      text = Number(tm.tm_sec, 2);
+      return true;
+    case 'p':
+      if (!inRange(tm.tm_hour, 0, 23)) return false;
+      text = TextOrEmpty(LangText(tm.tm_hour < 12 ? 42 : 43));
+      return true;
+    case 'w':
+      if (!inRange(tm.tm_wday, 0, 6)) return false;
+      text = Number(tm.tm_wday, 0);
+      return true;
+    case 'W':
+      text = Number(week, 2);
+      return true;
+    case 'Y':
+    case 'y': {
+      const long long year = ordinal == chosen ? weekYear : tm.tm_year;
+      text = d.letter == 'Y' ? Number(year + 1900, 0) : Number((year < 0 ? -year : year) % 100, 2);
+      return true;
+    }
+    default:
+      return false;
+  }
+}
+
+// Applies flags, width and precision to a conversion's text (which, right-aligned
+// with a width, starts with `width` pre-filled blanks).
+void Shape(const Directive &d, std::string &text) {
+  auto skipBlanks = [&text] { text.erase(0, text.find_first_not_of(' ') == std::string::npos ? text.size()
+                                                                                               : text.find_first_not_of(' ')); };
+  auto zeroFill = [&text] {
+    for (char &c : text) {
+      if (c != ' ') break;
+      c = '0';
+    }
+  };
+  if (!d.left && d.pad == '\0' && d.width < 0 && d.precision < 0) zeroFill();
+  if (d.precision >= 0) {
+    skipBlanks();
+    if (text.size() > static_cast<std::size_t>(d.precision)) text.resize(static_cast<std::size_t>(d.precision));
+  }
+  if (d.left) skipBlanks();
+  if (d.width >= 0) {
+    const auto width = static_cast<std::size_t>(d.width);
+    if (!d.left) {
+      std::size_t drop = 0;
+      while (text.size() - drop > width && text[drop] == ' ') ++drop;
+      text.erase(0, drop);
+    } else if (text.size() < width) {
+      text.append(width - text.size(), ' ');
+    }
+  }
+  if (d.pad == '0') zeroFill();
+}
+
+int Overflow(std::string &out, int len) {
+  out.assign(static_cast<std::size_t>(std::max(len, 0)), OverflowFill());
+  TraceLine('F', 2, "  OVERFLOW");
+  return 0;
+}
+
+int FmtDateNested(std::string &out, const std::tm &tm, int len, const char *format, int depth) {
+  if (format == nullptr) format = "";
+  VL_TRACE_ENTRY('F', "FmtDate");
+  TraceLine('F', 2, "FmtDate(len=%d, fmt=%s)", len, format);
+  out.clear();
+  int chosen = 0, week = 0, weekYear = 0;
+  if (!WeekPrescan(tm, format, chosen, week, weekYear)) return Overflow(out, len);
+  if (len < 1) {
+    if (*format == '\0') return 1;
+    TraceLine('F', 2, "  OVERFLOW");
+    return 0;
+  }
+
+  long remaining = len;
+  int ordinal = 0;
+  std::string text;
+  for (const char *f = format; *f != '\0';) {
+    if (remaining <= 0) return Overflow(out, len);
+    if (*f != '%' || f[1] == '%') {
+      out += *f;
+      f += *f == '%' ? 2 : 1;
+      --remaining;
+      continue;
+    }
+    const Directive d = ReadDirective(f);
+    f = d.end;
+    if (IsYearLetter(d.letter)) ++ordinal;
+    if (d.letter == '\0' || std::strchr("aAbBcxXdHIjmMSpwWYy", d.letter) == nullptr) {
+      text.assign(d.begin, d.end);  // an unknown directive is copied as written
+    } else {
+      // A width beyond the room overflows, except right-aligned with a precision,
+      // where the precision's blank skipping leaves the width without effect.
+      const bool widthCounts = d.width >= 1 && (d.left || d.precision < 0);
+      if (widthCounts && d.width > remaining) return Overflow(out, len);
+      std::string conversion;
+      if (!Convert(d, tm, static_cast<int>(remaining), depth, ordinal, chosen, week, weekYear, conversion)) {
+        return Overflow(out, len);
+      }
+      text.clear();
+      if (!d.left && d.width >= 1 && d.precision < 0) text.assign(static_cast<std::size_t>(d.width), ' ');
+      text += conversion;
+      Shape(d, text);
+    }
+    if (text.empty()) continue;
+    if (static_cast<long>(text.size()) > remaining) return Overflow(out, len);
+    out += text;
+    remaining -= static_cast<long>(text.size());
+  }
+  TraceLine('F', 2, "  output=[%s]", out.c_str());
+  return 1;
+}
+
+}  // namespace
+
+int FmtDate(std::string &out, const std::tm &tm, int len, const char *format) {
+  return FmtDateNested(out, tm, len, format, 0);
 }
 
 }  // namespace vl

@@ -18,6 +18,9 @@ namespace vl {
 // so a tm_year (years since 1900) may be given wherever a year is.
 // ---------------------------------------------------------------------------
 
+// LangInfo field 1-60 as text, or nullptr when absent.
+const char *LangText(int field);
+
 inline constexpr int BASE_YEAR = 1972;  // relative day 1 is 1 January of this year
 inline constexpr int YEAR_PIVOT = 60;   // two-digit years 00-59 are 20yy, 60-99 are 19yy
 
@@ -55,6 +58,13 @@ int WeekOfYear(const std::tm &tm, int &weekYear) noexcept;
 // Relative day number of the Monday of ISO week `week` of `year` (week 0 is the
 // week before week 1).
 std::int64_t MondayOfWeek(long long year, long long week) noexcept;
+
+// Formats tm by `format` into a field of `len` characters: returns 1 and the
+// text, or 0 and `len` copies of the overflow fill when the text does not fit,
+// a value is out of range, or a nested format fails. Directives: %a %A %b %B %c
+// %x %X %d %H %I %j %m %M %S %p %w %W %Y %y, each optionally with "-", "0" or
+// blank, a width and a precision; other letters are copied as written.
+int FmtDate(std::string &out, const std::tm &tm, int len, const char *format);
 
 // Parses `in` by the directives of `format` (%d %m %y %Y %H %M %S %W) into tm.
 // Returns 0 parsed, 1 input empty, 12 invalid date or time, 13 input left over or

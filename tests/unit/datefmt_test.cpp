@@ -1,0 +1,120 @@
+// Test plan for FmtDate:
+//   1. Every directive on 7 December 2026 and on a time of day.
+//   2. Flags, widths and precisions.
+//   3. The week pre-scan: which year directive shows the week-year.
+//   4. Overflow: no room, out-of-range fields, widths of many digits, nesting.
+#include <gtest/gtest.h>
+
+#include <climits>
+
+#include "format.h"
+#include "testutil.h"
+
+
+namespace {
+
+std::tm Date(int y, int m, int d, int hour = 0, int min = 0, int sec = 0) {
+  std::tm tm{};
+  vl::DateToTm(tm, vl::RelativeDay(y, m, d), true);
+  tm.tm_hour = hour;
+  tm.tm_min = min;
+  tm.tm_sec = sec;
+  return tm;
+}
+
+struct Case {
+  const char *format;
+  int len;
+  const char *expected;
+  int result;
+};
+
+void Check(const std::tm &tm, const Case &c) {
+  SCOPED_TRACE(std::string("[") + c.format + "] len " + std::to_string(c.len));
+  std::string out;
+  EXPECT_EQ(vl::FmtDate(out, tm, c.len, c.format), c.result);
+  EXPECT_EQ(out, c.expected);
+}
+
+TEST(FmtDateTest, Directives) {
+  const std::tm tm = Date(2026, 12, 7, 13, 5, 9);
+  const Case cases[] = {
+      {"%d.%m.%y", 8, "07.12.26", 1},
+      {"%a., %d. %b %Y", 40, "Mo., 07. Dez. 2026", 1},
+      {"%A", 20, "Montag", 1},
+      {"%B", 20, "Dezember", 1},
+      {"%j", 3, "341", 1},
+      {"%W/%y", 5, "50/26", 1},
+      {"%H:%M:%S", 8, "13:05:09", 1},
+      {"%I%p", 10, "01", 1},
+      {"%w", 1, "1", 1},
+      {"%Y", 4, "2026", 1},
+      {"%x", 40, "Mo., 07. Dez. 2026", 1},
+      {"%X", 8, "13:05:09", 1},
+      {"%c", 40, "Mo., 07. Dez. 2026, 13:05:09", 1},
+      {"100%%", 4, "100%", 1},
+      {"%q%d", 8, "%q07", 1},
+      {"%-3q", 8, "%-3q", 1},
+      {"end%", 8, "end%", 1},
+      {"", 5, "", 1},
+  };
+  for (const Case &c : cases) Check(tm, c);
+}
+
+TEST(FmtDateTest, FlagsWidthsAndPrecisions) {
+  const std::tm tm = Date(2026, 3, 7);
+  const Case cases[] = {
+      {"%d", 5, "07", 1},     {"%-d", 5, "7", 1},      {"%5d", 5, "    7", 1}, {"%05d", 5, "00007", 1},
+      {"%-5d", 5, "7    ", 1}, {"% d", 5, " 7", 1},    {"%1d", 5, "7", 1},    {"%.3B", 5, "M\xe4r", 1},
+      {"%.1d", 5, "7", 1},    {"%-.2A", 5, "Sa", 1},   {"%8B", 8, "    M\xe4rz", 1}, {"%-8b|", 9, "M\xe4rz    |", 1},
+      {"%j", 3, "066", 1},    {"%2j", 3, "66", 1},    {"%9.1d", 3, "7", 1},   {"%0.2y", 2, "26", 1},
+  };
+  for (const Case &c : cases) Check(tm, c);
+  const std::tm hour0 = Date(2026, 3, 7, 0);
+  Check(hour0, {"%I", 2, "12", 1});
+  const std::tm hour12 = Date(2026, 3, 7, 12);
+  Check(hour12, {"%I", 2, "12", 1});
+}
+
+TEST(FmtDateTest, WeekYearGoesToTheChosenYearDirective) {
+  Check(Date(2027, 1, 1), {"%W/%y", 5, "53/26", 1});
+  Check(Date(2027, 1, 1), {"%d.%m.%Y", 10, "01.01.2027", 1});
+  Check(Date(2024, 12, 30), {"%W/%Y", 7, "01/2025", 1});
+  Check(Date(2024, 12, 30), {"%Y-%W", 7, "2025-01", 1});       // the year directive before %W
+  Check(Date(2024, 12, 30), {"%Y %m %W %d", 13, "2024 12 01 30", 1});  // another directive since the year
+  Check(Date(2024, 12, 30), {"%Y %m %W", 10, "2025 12 01", 1});         // the format ends first
+  Check(Date(2024, 12, 30), {"%Y %W %y", 10, "2024 01 25", 1});        // the year after %W
+}
+
+TEST(FmtDateTest, Overflow) {
+  const std::tm tm = Date(2026, 12, 7);
+  const Case cases[] = {
+      {"%d.%m.%y", 5, "?????", 0},  {"%d.", 2, "??", 0},        {"%d", 0, "", 0},
+      {"", 0, "", 1},               {"%A", 5, "?????", 0},       {"%99999999999999d", 4, "????", 0},
+      {"%-6d", 5, "?????", 0},      {"%c", 10, "??????????", 0}, {"abc", 2, "??", 0},
+  };
+  for (const Case &c : cases) Check(tm, c);
+
+  std::tm bad = tm;
+  bad.tm_mon = 99;
+  Check(bad, {"%m", 5, "?????", 0});
+  Check(bad, {"%b", 5, "?????", 0});
+  bad = tm;
+  bad.tm_hour = 24;
+  Check(bad, {"%H", 2, "??", 0});
+  bad = tm;
+  bad.tm_mday = INT_MIN;
+  Check(bad, {"%d", 2, "??", 0});
+}
+
+TEST(FmtDateTest, TraceLines) {
+  vltest::TraceCapture trace("F2");
+  std::string out;
+  vl::FmtDate(out, Date(2026, 12, 7), 8, "%d.%m.%y");
+  vl::FmtDate(out, Date(2026, 12, 7), 2, "%d.%m.%y");
+  EXPECT_EQ(trace.Joined(),
+            "F2: FmtDate(len=8, fmt=%d.%m.%y)\nF2:   output=[07.12.26]\n"
+            "F2: FmtDate(len=2, fmt=%d.%m.%y)\nF2:   OVERFLOW\n");
+}
+
+}  // namespace
