@@ -69,12 +69,15 @@ Status BeginWritePass(const char *operation) {
     CSDX_Reset();
     return kNoMemory;
   }
-  s.buffer.reset(new (std::nothrow) char[size]);
+  // One byte more than counted: a NUL after the stream, so that its fields can be
+  // read back in place (CSDX_ReadToSep stops there).
+  s.buffer.reset(new (std::nothrow) char[size + 1]);
   if (s.buffer == nullptr) {
     TraceLine('D', 1, "%s() failed: heap overflow", operation);
     CSDX_Reset();
     return kNoMemory;
   }
+  s.buffer[size] = '\0';
   s.size = size;
   return kOk;
 }

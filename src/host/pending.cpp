@@ -6,7 +6,6 @@
 #define VL_PENDING(name, ...) \
   std::int32_t name(__VA_ARGS__) { return vl::NotAvailable(#name); }
 
-VL_PENDING(dll_SetLocale, const char *)
 VL_PENDING(v_Set, HostString *, HostString *)
 VL_PENDING(v_Unset, HostString *)
 VL_PENDING(v_Get, HostString *, HostString *)
@@ -76,9 +75,6 @@ VL_PENDING(dict_FilterSetValue, const char *)
 VL_PENDING(dict_FilterToXbuf, HostString *)
 VL_PENDING(dict_FilterFree)
 VL_PENDING(dict_Y2kMode, int32_t)
-VL_PENDING(chk_Num, const char *, HostString *, double *, int32_t *)
-VL_PENDING(fmt_Num, double, int32_t, int32_t, const char *, HostString *)
-VL_PENDING(scan_Num, const char *, const char *, int32_t, double, double, const char *, double *, HostString *, int32_t *)
 VL_PENDING(fmt_Date, int32_t, int32_t, int32_t, const char *, HostString *)
 VL_PENDING(scan_Date, const char *, const char *, const char *, const char *, int32_t *, HostString *, int32_t *)
 VL_PENDING(fmt_Time, int32_t, int32_t, const char *, HostString *)
@@ -87,5 +83,3 @@ VL_PENDING(fmt_Week, int32_t, int32_t, const char *, const char *, HostString *)
 VL_PENDING(scan_Week, const char *, const char *, const char *, const char *, int32_t *, HostString *, int32_t *)
 VL_PENDING(fmt_Month, int32_t, int32_t, const char *, HostString *)
 VL_PENDING(scan_Month, const char *, const char *, const char *, const char *, int32_t *, HostString *, int32_t *)
-VL_PENDING(fmt_Text, const char *, int32_t, const char *, HostString *)
-VL_PENDING(scan_Text, const char *, int32_t, const char *, const char *, HostString *, int32_t *)
