@@ -41,7 +41,7 @@ class HostVarsTest : public ::testing::Test {
   // The value delivered for `name` into a string of capacity `cap` that held "old".
   static std::string Get(const std::string &name, std::int32_t *result = nullptr, int cap = 200000) {
     HostBuf n(static_cast<int>(name.size()), name);
-    HostBuf v(cap, "old");
+    HostBuf v(cap, std::string("old").substr(0, static_cast<std::size_t>(cap)));
     const std::int32_t rc = v_Get(&n, &v);
     if (result != nullptr) {
       *result = rc;
