@@ -24,7 +24,7 @@ void CSDX_Free() noexcept {
 
 void CSDX_PutRaw(const char *data, std::size_t length) {
   CsdxState &s = csdxBuf();
-  if (!s.counting && s.buffer != nullptr) {
+  if (!s.counting && s.buffer != nullptr && length > 0) {
     // A second pass that puts more than the first counted is cut at the end; the
     // pack then fails on the length check instead of overrunning the buffer.
     const std::size_t room = s.size - std::min(s.position, s.size);

@@ -7,6 +7,7 @@
 
 #include <clocale>
 #include <cstring>
+#include <initializer_list>
 #include <string>
 
 #include "buffers.h"
@@ -74,6 +75,19 @@ inline void InstallLocale(const Conventions &c) {
   LoadStream(LocaleBufferWith(c));
   ASSERT_EQ(vl::SetClientLocale(), 0);
   vl::CSDX_Reset();
+}
+
+// One row of a flag word table: an FFMT string and the word it gives.
+struct FlagCase {
+  const char *ffmt;
+  unsigned flags;
+};
+
+inline void ExpectFlagWords(unsigned (*word)(const char *) noexcept, std::initializer_list<FlagCase> cases) {
+  for (const FlagCase &c : cases) {
+    SCOPED_TRACE(c.ffmt != nullptr ? c.ffmt : "(null)");
+    EXPECT_EQ(word(c.ffmt), c.flags);
+  }
 }
 
 // "," as decimal point, "." as thousands separator, groups of 3.

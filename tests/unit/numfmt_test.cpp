@@ -82,10 +82,7 @@ void RunFmtCases(const Conventions &conventions, const std::vector<FmtCase> &cas
 // ---------------------------------------------------------------------------
 
 TEST_F(NumFmtTest, FlagWordsFromFfmtStrings) {
-  struct Case {
-    const char *ffmt;
-    unsigned flags;
-  } cases[] = {
+  fmttest::ExpectFlagWords(vl::NumFlagWord, {
       {"", 0},
       {nullptr, 0},
       {"lRbzTPg", vl::FMT_RIGHT | vl::FMT_TZERO | vl::FMT_PZERO},
@@ -95,11 +92,7 @@ TEST_F(NumFmtTest, FlagWordsFromFfmtStrings) {
       {"bgprstz", 0},
       {"CUVO?9 ", 0},  // text letters do nothing here
       {"S", vl::FMT_RSIGN},
-  };
-  for (const Case &c : cases) {
-    SCOPED_TRACE(c.ffmt != nullptr ? c.ffmt : "(null)");
-    EXPECT_EQ(vl::NumFlagWord(c.ffmt), c.flags);
-  }
+  });
 }
 
 // ---------------------------------------------------------------------------
