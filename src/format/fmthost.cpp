@@ -46,7 +46,7 @@ std::int32_t chk_Num(const char *v_type, HostString *str, double *res, std::int3
   }
   number[n] = '\0';
   *res = 0;
-  str->len = 0;
+  if (str != nullptr) str->len = 0;
   if (n == 0) {
     *rc = -1;
     return vl::kHostOk;
