@@ -7,7 +7,6 @@
   std::int32_t name(__VA_ARGS__) { return vl::NotAvailable(#name); }
 
 VL_PENDING(dll_SetLocale, const char *)
-VL_PENDING(dll_SendNext, HostString *, int32_t *)
 VL_PENDING(v_Set, HostString *, HostString *)
 VL_PENDING(v_Unset, HostString *)
 VL_PENDING(v_Get, HostString *, HostString *)
@@ -66,7 +65,6 @@ VL_PENDING(dict_FilterNext, HostString *, HostString *, int32_t *)
 VL_PENDING(dict_FilterSetValue, const char *)
 VL_PENDING(dict_FilterToXbuf, HostString *)
 VL_PENDING(dict_FilterFree)
-VL_PENDING(dict_PackBufDX, HostString *)
 VL_PENDING(dict_Y2kMode, int32_t)
 VL_PENDING(chk_Num, const char *, HostString *, double *, int32_t *)
 VL_PENDING(fmt_Num, double, int32_t, int32_t, const char *, HostString *)
