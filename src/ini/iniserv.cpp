@@ -227,6 +227,8 @@ IniWrite IniWriteEntry(const char *fname, const char *section, const char *entry
   if (in == nullptr) {
     return errno == ENOENT ? CreateWithEntry(target.c_str(), section, entry, value) : IniWrite::kUnchanged;
   }
+  // A file its owner made read-only stays as it is, though a rename could replace it.
+  if (access(target.c_str(), W_OK) != 0) return IniWrite::kUnchanged;
   struct stat info {};
   const mode_t mode = stat(target.c_str(), &info) == 0 ? info.st_mode : 0644;
   TempFile temp;

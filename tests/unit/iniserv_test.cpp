@@ -257,6 +257,15 @@ TEST_F(IniServ, set_string_keeps_links_and_modes) {
   EXPECT_EQ(info.st_mode & 07777, 0640u);
 }
 
+TEST_F(IniServ, set_string_read_only_file_is_left_alone) {
+  if (geteuid() == 0) GTEST_SKIP() << "root writes any file";
+  const std::string path = File("ro.ini", "[S]\r\nk=1\r\n");
+  ASSERT_EQ(chmod(path.c_str(), 0444), 0);
+  EXPECT_EQ(vl::IniWriteEntry(path.c_str(), "S", "k", "2"), vl::IniWrite::kUnchanged);
+  EXPECT_EQ(ReadFile(path), "[S]\r\nk=1\r\n");
+  EXPECT_EQ(Listing(), std::vector<std::string>{"ro.ini"});
+}
+
 TEST_F(IniServ, set_string_unreadable_file_is_left_alone) {
   if (geteuid() == 0) GTEST_SKIP() << "root reads any file";
   const std::string path = File("locked.ini", "[S]\r\nk=1\r\n");
