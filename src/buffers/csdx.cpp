@@ -28,7 +28,8 @@ void CSDX_PutRaw(const char *data, std::size_t length) {
     // A second pass that puts more than the first counted is cut at the end; the
     // pack then fails on the length check instead of overrunning the buffer.
     const std::size_t room = s.size - std::min(s.position, s.size);
-    std::memcpy(s.buffer.get() + std::min(s.position, s.size), data, std::min(length, room));
+    const std::size_t n = std::min(length, room);
+    if (n > 0) std::memcpy(s.buffer.get() + std::min(s.position, s.size), data, n);  // data may be null when n is 0
   }
   s.position += length;
 }

@@ -6,17 +6,6 @@
 #define VL_PENDING(name, ...) \
   std::int32_t name(__VA_ARGS__) { return vl::NotAvailable(#name); }
 
-VL_PENDING(ini_GetInt, const char *, const char *, int32_t, const char *, int32_t *)
-VL_PENDING(ini_GetString, const char *, const char *, const char *, const char *, HostString *)
-VL_PENDING(ini_SetString, const char *, const char *, const char *, const char *)
-VL_PENDING(ini_Open, const char *, const char *, int32_t *)
-VL_PENDING(ini_Close, int32_t, int32_t *)
-VL_PENDING(ini_CloseAll)
-VL_PENDING(ini_FindSection, int32_t, const char *, int32_t *)
-VL_PENDING(ini_NextLine, int32_t, HostString *, int32_t *)
-VL_PENDING(ini_NextSection, int32_t, HostString *, int32_t *)
-VL_PENDING(ini_NextEntry, int32_t, HostString *, HostString *, int32_t *)
-VL_PENDING(mdf_Get, const char *, const char *, const char *, HostString *, int32_t *)
 VL_PENDING(dict_Open, const char *, const char *, int32_t, int32_t *)
 VL_PENDING(dict_OpenModel, const char *, const char *, int32_t *)
 VL_PENDING(dict_Close, int32_t)
