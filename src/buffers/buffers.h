@@ -95,7 +95,7 @@ inline constexpr std::size_t kCsdxHeaderLength = 10;   // "R1~" + six digits + "
 
 // csdxBuf: the one process-wide CSDX stream.
 struct CsdxState {
-  std::unique_ptr<char[]> buffer;  // the stream; null when there is none
+  std::unique_ptr<char[]> buffer;  // the stream and a NUL after it; null when there is none
   std::size_t size = 0;            // counted (and allocated) length
   std::size_t position = 0;        // write position while packing
   std::size_t sent = 0;            // bytes already handed to the host

@@ -24,11 +24,12 @@ void CSDX_Free() noexcept {
 
 void CSDX_PutRaw(const char *data, std::size_t length) {
   CsdxState &s = csdxBuf();
-  if (!s.counting && s.buffer != nullptr) {
+  if (!s.counting && s.buffer != nullptr && length > 0) {
     // A second pass that puts more than the first counted is cut at the end; the
     // pack then fails on the length check instead of overrunning the buffer.
     const std::size_t room = s.size - std::min(s.position, s.size);
-    std::memcpy(s.buffer.get() + std::min(s.position, s.size), data, std::min(length, room));
+    const std::size_t n = std::min(length, room);
+    if (n > 0) std::memcpy(s.buffer.get() + std::min(s.position, s.size), data, n);  // data may be null when n is 0
   }
   s.position += length;
 }
@@ -69,12 +70,15 @@ Status BeginWritePass(const char *operation) {
     CSDX_Reset();
     return kNoMemory;
   }
-  s.buffer.reset(new (std::nothrow) char[size]);
+  // One byte more than counted: a NUL after the stream, so that its fields can be
+  // read back in place (CSDX_ReadToSep stops there).
+  s.buffer.reset(new (std::nothrow) char[size + 1]);
   if (s.buffer == nullptr) {
     TraceLine('D', 1, "%s() failed: heap overflow", operation);
     CSDX_Reset();
     return kNoMemory;
   }
+  s.buffer[size] = '\0';
   s.size = size;
   return kOk;
 }

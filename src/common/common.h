@@ -56,9 +56,12 @@ void TraceLine(char category, int level, const char *format, ...) VL_PRINTF(3, 4
 void VTraceLine(char category, int level, const char *format, std::va_list args);
 
 // Entry line of a traced function: "Name(): file %s, line %d" at level 3, naming the
-// source module and line of the call.
-#define VL_TRACE_ENTRY(category, name) \
-  ::vl::TraceLine((category), 3, name "(): file %s, line %d", ::vl::SourceModule(__FILE__), __LINE__)
+// source module and line of the call. Nothing is computed while the level is off.
+#define VL_TRACE_ENTRY(category, name)                                                                  \
+  do {                                                                                                  \
+    if (::vl::TraceWanted((category), 3))                                                               \
+      ::vl::TraceLine((category), 3, name "(): file %s, line %d", ::vl::SourceModule(__FILE__), __LINE__); \
+  } while (0)
 
 // The source module name of a file path: its last component ("dll.cpp").
 const char *SourceModule(const char *path) noexcept;

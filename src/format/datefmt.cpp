@@ -326,19 +326,11 @@ bool WeekPrescan(const std::tm &tm, const char *format, int &chosen, int &week, 
   return true;
 }
 
-char OverflowFill() {
-  const char *fill = LangText(48);
-  const char c = fill != nullptr ? fill[0] : '\0';
-  return (c == '\0' || c == '\x7f') ? '?' : c;
-}
-
 std::string Number(long long value, int width) {
   char text[32];
   std::snprintf(text, sizeof text, "%*lld", width, value);
   return text;
 }
-
-const char *TextOrEmpty(const char *s) { return s != nullptr ? s : ""; }
 
 int FmtDateNested(std::string &out, const std::tm &tm, int len, const char *format, int depth);
 
@@ -350,26 +342,28 @@ bool Convert(const Directive &d, const std::tm &tm, int remaining, int depth, in
   switch (d.letter) {
     case 'a':
       if (!inRange(tm.tm_wday, 0, 6)) return false;
-      text = TextOrEmpty(LangText(1 + tm.tm_wday));
+      text = LangInfo.dayAbbr[static_cast<std::size_t>(tm.tm_wday)].view();
       return true;
     case 'A':
       if (!inRange(tm.tm_wday, 0, 6)) return false;
-      text = TextOrEmpty(LangText(8 + tm.tm_wday));
+      text = LangInfo.dayName[static_cast<std::size_t>(tm.tm_wday)].view();
       return true;
     case 'b':
       if (!inRange(tm.tm_mon, 0, 11)) return false;
-      text = TextOrEmpty(LangText(15 + tm.tm_mon));
+      text = LangInfo.monthAbbr[static_cast<std::size_t>(tm.tm_mon)].view();
       return true;
     case 'B':
       if (!inRange(tm.tm_mon, 0, 11)) return false;
-      text = TextOrEmpty(LangText(27 + tm.tm_mon));
+      text = LangInfo.monthName[static_cast<std::size_t>(tm.tm_mon)].view();
       return true;
     case 'c':
     case 'x':
     case 'X': {
-      const int field = d.letter == 'c' ? 39 : d.letter == 'x' ? 40 : 41;
+      const LangText &nested = d.letter == 'c' ? LangInfo.dateTimeFormat
+                               : d.letter == 'x' ? LangInfo.dateFormat
+                                                 : LangInfo.timeFormat;
       if (depth >= kMaxNesting) return false;
-      return FmtDateNested(text, tm, remaining, TextOrEmpty(LangText(field)), depth + 1) == 1;
+      return FmtDateNested(text, tm, remaining, nested.c_str(), depth + 1) == 1;
     }
     case 'd':
       if (!inRange(tm.tm_mday, 1, 31)) return false;
@@ -401,7 +395,7 @@ bool Convert(const Directive &d, const std::tm &tm, int remaining, int depth, in
       return true;
     case 'p':
       if (!inRange(tm.tm_hour, 0, 23)) return false;
-      text = TextOrEmpty(LangText(tm.tm_hour < 12 ? 42 : 43));
+      text = (tm.tm_hour < 12 ? LangInfo.amMarker : LangInfo.pmMarker).view();
       return true;
     case 'w':
       if (!inRange(tm.tm_wday, 0, 6)) return false;

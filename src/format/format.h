@@ -1,6 +1,18 @@
-// Field formatting and scanning.
+// Field formatting and scanning: the locale tables every formatter reads, the
+// number formatter and scanner, the text formatter, and the validity class check.
+//
+// The locale state is four tables: the character classes (LocaleClass), the case
+// mappings (LocaleUpper, LocaleLower) and the language information (LangInfo).
+// They are produced by packing a locale buffer (BuildLocale, in the CSDX stream)
+// and decoding it again (SetClientLocale, GetLocaleInfo). The formatters never ask
+// the standard library for names, separators or classes while they work: between
+// host calls the process locale is "C", and they substitute the locale's decimal
+// point, thousands separator and minus sign themselves.
+//
+// Texts are bytes; character codes index the tables as unsigned bytes.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <ctime>
 #include <string>
@@ -8,18 +20,297 @@
 
 #include "common.h"
 
+struct HostString;  // the host's string descriptor (vlabi.h)
+
 namespace vl {
 
-// ---------------------------------------------------------------------------
-// Calendar (datefmt). Day numbers count days on the Gregorian calendar from
+// ===========================================================================
+// Locale tables
+// ===========================================================================
+
+// Class bits of LocaleClass.
+inline constexpr std::uint32_t CC_ALNUM = 0x0001;   // letter or digit
+inline constexpr std::uint32_t CC_ALPHA = 0x0002;   // letter
+inline constexpr std::uint32_t CC_CNTRL = 0x0004;   // control character
+inline constexpr std::uint32_t CC_DIGIT = 0x0008;   // decimal digit
+inline constexpr std::uint32_t CC_GRAPH = 0x0010;   // visible character
+inline constexpr std::uint32_t CC_LOWER = 0x0020;   // lower-case letter
+inline constexpr std::uint32_t CC_PRINT = 0x0040;   // printable, blank included
+inline constexpr std::uint32_t CC_PUNCT = 0x0080;   // punctuation
+inline constexpr std::uint32_t CC_SPACE = 0x0100;   // white space
+inline constexpr std::uint32_t CC_UPPER = 0x0200;   // upper-case letter
+inline constexpr std::uint32_t CC_XDIGIT = 0x0400;  // hexadecimal digit
+inline constexpr std::uint32_t CC_ASCII = 0x0800;   // code below 0x80
+
+// Statuses of the locale build, which the host receives unchanged.
+enum LocaleStatus : int {
+  kLocaleOk = 0,
+  kLocaleNoMemory = 2,   // memory exhausted
+  kLocaleFailed = 19,    // bad definition list, refused locale, or the buffer could not be packed
+  kLocaleCorrupt = 204,  // the packed buffer was rejected
+};
+
+// Revision of the packed locale buffer's layout.
+inline constexpr int LOCALE_REVISION = 1;
+
+// One string field of LangInfo: absent (before the first build, or after a
+// corrupt buffer), or a byte string without NUL bytes (possibly empty).
+class LangText {
+ public:
+  constexpr LangText() = default;
+  explicit constexpr LangText(bool present) : present_(present) {}
+
+  bool present() const noexcept { return present_; }
+  // The text; an absent field reads as empty.
+  const char *c_str() const noexcept { return text_.c_str(); }
+  std::string_view view() const noexcept { return text_; }
+  std::size_t size() const noexcept { return text_.size(); }
+  bool empty() const noexcept { return text_.empty(); }
+  // The first byte as a locale character, or 0 when it is not set (absent, empty,
+  // or a first byte of 0 or 127).
+  char Char() const noexcept {
+    const char c = text_.empty() ? '\0' : text_[0];
+    return c == '\x7f' ? '\0' : c;
+  }
+
+  // A fresh copy of `bytes`, cut at its first NUL byte.
+  void Assign(std::string_view bytes);
+  void Release() noexcept {
+    text_.clear();
+    text_.shrink_to_fit();
+    present_ = false;
+  }
+
+ private:
+  std::string text_;
+  bool present_ = false;
+};
+
+// The language information: names, formats, numeric conventions and the default
+// formats of the date, time, week and month fields. The field numbers are the
+// order of the LANGINFO section of the packed buffer.
+struct LanguageInfo {
+  std::array<LangText, 7> dayAbbr;     // 1-7    two-letter day names, Sunday first ("So")
+  std::array<LangText, 7> dayName;     // 8-14   full day names, Sunday first ("Sonntag")
+  std::array<LangText, 12> monthAbbr;  // 15-26  month abbreviations, January first ("Jan.")
+  std::array<LangText, 12> monthName;  // 27-38  full month names ("Januar")
+  LangText dateTimeFormat;             // 39     directive %c
+  LangText dateFormat;                 // 40     directive %x
+  LangText timeFormat;                 // 41     directive %X
+  LangText amMarker;                   // 42     directive %p, hours 0-11
+  LangText pmMarker;                   // 43     directive %p, hours 12-23
+  LangText timeFormat2;                // 44     carried in the buffer only
+  LangText decimalPoint{true};         // 45     first byte used
+  LangText thousandsSep{true};         // 46     first byte used
+  LangText grouping{true};             // 47     group sizes, one byte each, as in localeconv
+  LangText overflowFill{true};         // 48     first byte used
+  LangText minusSign{true};            // 49     first byte used
+  LangText dateFormatYmd;              // 50     default date format, value types GREG and YMD
+  int dateLengthYmd = 0;               // 51     its default field length
+  LangText dateFormatCymd;             // 52     default date format, value type CYMD
+  int dateLengthCymd = 0;              // 53     its default field length
+  LangText timeFormatHm;               // 54     default time format, value type HM60
+  int timeLength = 0;                  // 55     default time field length (HM60, HM100)
+  int hm100Precision = 0;              // 56     default precision, value type HM100
+  LangText monthFormat;                // 57     default month format
+  int monthLength = 0;                 // 58     its default field length
+  LangText weekFormat;                 // 59     default calendar-week format
+  int weekLength = 0;                  // 60     its default field length
+
+  // Makes every string field absent.
+  void ReleaseTexts() noexcept;
+};
+
+// The locale state of the process: the four tables, and what the checker's locale
+// set-up remembers during one run.
+struct LocaleState {
+  std::array<std::uint32_t, 256> LocaleClass{};  // class bits by code; all 0 until a build
+  std::array<unsigned char, 256> LocaleUpper{};  // upper-case mapping; all 0 until a build
+  std::array<unsigned char, 256> LocaleLower{};  // lower-case mapping; all 0 until a build
+  LanguageInfo LangInfo;                         // language information
+  bool refusalSeen = false;                      // set_locale: a category was refused this run
+};
+
+// The process-wide locale state (constant-initialised).
+inline constinit LocaleState localeState{};
+
+// The four tables under their own names, read by every formatter and scanner.
+inline std::array<std::uint32_t, 256> &LocaleClass = localeState.LocaleClass;
+inline std::array<unsigned char, 256> &LocaleUpper = localeState.LocaleUpper;
+inline std::array<unsigned char, 256> &LocaleLower = localeState.LocaleLower;
+inline LanguageInfo &LangInfo = localeState.LangInfo;
+
+// The overflow fill character: the first byte of LangInfo field 48, else '?'.
+inline char OverflowFill() noexcept {
+  const char c = LangInfo.overflowFill.Char();
+  return c != '\0' ? c : '?';
+}
+
+// Empties the locale state as at load (for tests).
+void ResetLocaleForTest();
+
+// Parses a locale definition "TYPE=value,TYPE=value,...", sets those categories,
+// builds the locale tables, and sets the process locale back to "C".
+// Type words: LANG (all categories), COLLATE, MONETARY, NUMERIC, TIME; case counts.
+// Returns 0, 19 (bad list or refused locale; tables and buffer unchanged),
+// 2 (memory exhausted) or 204 (built buffer rejected).
+int define_locale(const char *str);
+
+// Packs the locale buffer into csdxBuf from the process's current locale (the
+// built-in tables and names, decimal point, thousands separator and grouping from
+// localeconv) and installs it with SetClientLocale. On success the buffer stays in
+// csdxBuf, positioned at its start, for dll_SendNext. Returns 0, 19, 2 or 204.
+int BuildLocale();
+
+// Checks the header of csdxBuf (revision, total size) and decodes its body into the
+// four tables. Returns 0, 204 (bad header or corrupt body) or 2 (memory exhausted).
+int SetClientLocale();
+
+// Decodes the sections IS, TOUPPER, TOLOWER and LANGINFO of a packed buffer's body
+// (`length` bytes at `body`). Returns 0, 1 (corrupt: every LangInfo string becomes
+// absent) or 2 (memory exhausted or a bad grouping: the same).
+int GetLocaleInfo(const char *body, long length);
+
+// The checker's locale set-up from VELMLANG, or LANG, LC_COLLATE and LC_CTYPE:
+// sets the categories (reporting refused ones on standard error), builds the
+// tables, then keeps only the character-type and collation categories on the
+// user's language. Returns BuildLocale's status.
+int setup_locale_from_env();
+
+// Sets one category (LC_ALL, LC_COLLATE, LC_CTYPE, ...) for the checker; a refusal
+// is reported on standard error (with the warning header on the run's first one)
+// and on the trace. `last` ends the set-up: after a refusal during the run it
+// writes "Continuing processing using default language.". True when set.
+bool set_locale(int category, const char *value, bool last);
+
+// ===========================================================================
+// Flags, check modes and scan results
+// ===========================================================================
+
+// Format flag word of numbers (FFMT letters B G L P R S T Z).
+inline constexpr unsigned FMT_RIGHT = 0x0001;  // R sets, L clears: right-aligned; clear is FMT_LEFT
+inline constexpr unsigned FMT_BZERO = 0x0010;  // B: a zero value gives empty text
+inline constexpr unsigned FMT_LZERO = 0x0020;  // Z: leading positions "0" instead of blanks
+inline constexpr unsigned FMT_TZERO = 0x0040;  // T: trailing zeros of the decimals stay
+inline constexpr unsigned FMT_PZERO = 0x0080;  // P: the zero before the point of a value below 1 stays
+inline constexpr unsigned FMT_GROUP = 0x0100;  // G: thousands separators
+inline constexpr unsigned FMT_RSIGN = 0x1000;  // S: one column narrower, absolute value, no sign
+
+// Format flag word of texts (FFMT letters C L O R T U V Z); bit 0x0001 is FMT_RIGHT.
+inline constexpr unsigned FMT_CENTR = 0x0002;  // C: centred, wins over FMT_RIGHT
+inline constexpr unsigned FMT_LBLNK = 0x0004;  // Z: leading blanks stay
+inline constexpr unsigned FMT_TBLNK = 0x0008;  // T: trailing blanks stay
+inline constexpr unsigned FMT_UCASE = 0x0200;  // U: upper case (clears FMT_LCASE)
+inline constexpr unsigned FMT_LCASE = 0x0400;  // V: lower case (clears FMT_UCASE)
+inline constexpr unsigned FMT_OVFL = 0x0800;   // O: too long a text becomes a fill row
+
+// Flag words from FFMT strings; only the flag letters in upper case act, every
+// other character is ignored; null counts as empty.
+unsigned NumFlagWord(const char *ffmt) noexcept;
+unsigned TextFlagWord(const char *ffmt) noexcept;
+
+// Check modes of ScanNum: the range enforced and whether decimals are allowed.
+enum CheckMode : int {
+  FMCHK_NONE = 0,   // no range; PREC decimals
+  FMCHK_INT = 1,    // -32767 to 32767; no decimals
+  FMCHK_LINT = 2,   // -2147483647 to 2147483647; no decimals
+  FMCHK_REAL = 3,   // -999999 to 999999; PREC decimals
+  FMCHK_LREAL = 4,  // no range; PREC decimals
+};
+
+// The check mode a value type (FVTYP) selects: the whole text compared, ASCII case
+// ignored, with I, D, S and L; anything else (or null) FMCHK_NONE.
+CheckMode CheckModeOf(const char *fvtyp) noexcept;
+
+// Results of every field scanner, and what the host's rc becomes for each.
+enum ScanResult : int {
+  kScanOk = 0,          // accepted                                  rc 0, out := normalised text
+  kScanEmpty = 1,       // field empty                               rc -1
+  kScanCallError = 2,   // bad mode, negative precision               rc 0, call result 19
+  kScanBadChar = 3,     // invalid character                         rc 3, out := the character
+  kScanAfterBlank = 4,  // character after embedded white space      rc 1
+  kScanSign = 5,        // sign misplaced                            rc 1
+  kScanPoint = 6,       // decimal point misplaced                   rc 1
+  kScanDecimals = 7,    // decimals where PREC is 0                  rc 1
+  kScanTooLow = 8,      // below the range of the mode               rc 1
+  kScanTooHigh = 9,     // above the range of the mode               rc 1
+  kScanBelowMin = 10,   // below MIN                                 rc 2
+  kScanAboveMax = 11,   // above MAX                                 rc 2
+  kScanBadDate = 12,    // invalid date or time                      rc 1
+  kScanLeftOver = 13,   // input left over after the format           rc 1
+};
+
+// The host's rc for a scan result.
+int ScanHostRc(int code) noexcept;
+
+// Ends a host scanner: sets rc from the scan result; for codes 0 and 3 stores
+// `text` into `out` with HostStrPut and returns the store's result; for code 2
+// returns 19; otherwise leaves `out` as it was and returns 0. (vlformat_host)
+std::int32_t FinishScan(int code, const char *text, HostString *out, std::int32_t *rc);
+
+// ===========================================================================
+// Numbers (numfmt)
+// ===========================================================================
+
+// Characters of the number work area: longer fields, precisions and input texts
+// are outside what a field can hold.
+inline constexpr int kNumWork = 255;
+using NumField = std::array<char, kNumWork + 1>;
+
+// Formats `value` into a field of `len` columns with `prec` decimals. Returns 1
+// with the text in `out` (at most len characters), or 0 when the value does not fit
+// and `out` is a row of the overflow fill (len characters, at most kNumWork; empty
+// when len < 1). Non-finite values, len or prec above kNumWork never fit.
+int FmtNum(NumField &out, double value, int len, int prec, unsigned flags);
+int FldFmtNum(NumField &out, double value, int len, int prec, const char *ffmt);
+
+// Scans field text under a check mode and bounds (min and max both 0: none).
+// `result` gets the value (0 unless accepted), `out` the normalised text (empty
+// for a zero value), `bad` the offending character for codes 3 to 5 (else 0).
+// An input longer than kNumWork characters, or a precision above it, is a call
+// error (2).
+int ScanNum(double &result, std::string &out, std::string_view in, int prec, double min, double max, int mode,
+            char &bad);
+// Checks the validity class, maps the value type to a check mode and scans; on
+// every non-zero code `out` is the bad character as a one-character text (empty
+// when there is none).
+int FldScanNum(double &result, std::string &out, std::string_view in, const char *fvtyp, int prec, double min,
+               double max, const char *valid);
+
+// Checks every character of `text` against the validity class `valid` (empty or
+// null: every printable character). Returns 1 (all allowed), 0 (a character
+// refused, non-printable or not in the class; `bad` is set to it) or -1 (class
+// syntax error; `bad` is 0).
+int FmtCheckValid(std::string_view text, const char *valid, char &bad);
+
+// ===========================================================================
+// Texts (textfmt)
+// ===========================================================================
+
+// Characters of a text work field.
+inline constexpr int kTextWork = 279;
+using TextField = std::array<char, kTextWork + 1>;
+
+// Formats `text` into a field of `len` columns. Returns 1 with the text, or 0 with
+// a fill row (too long a text under FMT_OVFL, or a field longer than kTextWork,
+// which gives kTextWork fill characters) or an empty text (len < 1).
+int FmtText(TextField &out, std::string_view text, int len, unsigned flags);
+int FldFmtText(TextField &out, std::string_view text, int len, const char *ffmt);
+
+// Formats `in` and checks the formatted text against the validity class. Returns
+// 0 (out: the formatted text), 1 (empty input) or 3 (out: the refused character,
+// empty after a class syntax error).
+int FldScanText(TextField &out, std::string_view in, int len, const char *ffmt, const char *valid);
+
+// ===========================================================================
+// Dates, times, weeks and months (datefmt)
+//
+// Day numbers count days on the Gregorian calendar from
 // 1 March 1700 to 28 February 2100; relative day numbers count from
 // 1 January 1972, which is relative day 1 (a Saturday); 0 means no date.
 // Year rule of every calendar routine: a year below 1000 is read as 1900 + year,
 // so a tm_year (years since 1900) may be given wherever a year is.
-// ---------------------------------------------------------------------------
-
-// LangInfo field 1-60 as text, or nullptr when absent.
-const char *LangText(int field);
+// ===========================================================================
 
 inline constexpr int BASE_YEAR = 1972;  // relative day 1 is 1 January of this year
 inline constexpr int YEAR_PIVOT = 60;   // two-digit years 00-59 are 20yy, 60-99 are 19yy

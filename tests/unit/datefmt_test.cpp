@@ -13,6 +13,13 @@
 
 namespace {
 
+// The built-in language information (German names and formats) of the "C" locale.
+class FmtDateTest : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() { ASSERT_EQ(vl::define_locale(""), 0); }
+  static void TearDownTestSuite() { vl::ResetLocaleForTest(); }
+};
+
 std::tm Date(int y, int m, int d, int hour = 0, int min = 0, int sec = 0) {
   std::tm tm{};
   vl::DateToTm(tm, vl::RelativeDay(y, m, d), true);
@@ -36,7 +43,7 @@ void Check(const std::tm &tm, const Case &c) {
   EXPECT_EQ(out, c.expected);
 }
 
-TEST(FmtDateTest, Directives) {
+TEST_F(FmtDateTest, Directives) {
   const std::tm tm = Date(2026, 12, 7, 13, 5, 9);
   const Case cases[] = {
       {"%d.%m.%y", 8, "07.12.26", 1},
@@ -61,7 +68,7 @@ TEST(FmtDateTest, Directives) {
   for (const Case &c : cases) Check(tm, c);
 }
 
-TEST(FmtDateTest, FlagsWidthsAndPrecisions) {
+TEST_F(FmtDateTest, FlagsWidthsAndPrecisions) {
   const std::tm tm = Date(2026, 3, 7);
   const Case cases[] = {
       {"%d", 5, "07", 1},     {"%-d", 5, "7", 1},      {"%5d", 5, "    7", 1}, {"%05d", 5, "00007", 1},
@@ -76,7 +83,7 @@ TEST(FmtDateTest, FlagsWidthsAndPrecisions) {
   Check(hour12, {"%I", 2, "12", 1});
 }
 
-TEST(FmtDateTest, WeekYearGoesToTheChosenYearDirective) {
+TEST_F(FmtDateTest, WeekYearGoesToTheChosenYearDirective) {
   Check(Date(2027, 1, 1), {"%W/%y", 5, "53/26", 1});
   Check(Date(2027, 1, 1), {"%d.%m.%Y", 10, "01.01.2027", 1});
   Check(Date(2024, 12, 30), {"%W/%Y", 7, "01/2025", 1});
@@ -86,7 +93,7 @@ TEST(FmtDateTest, WeekYearGoesToTheChosenYearDirective) {
   Check(Date(2024, 12, 30), {"%Y %W %y", 10, "2024 01 25", 1});        // the year after %W
 }
 
-TEST(FmtDateTest, Overflow) {
+TEST_F(FmtDateTest, Overflow) {
   const std::tm tm = Date(2026, 12, 7);
   const Case cases[] = {
       {"%d.%m.%y", 5, "?????", 0},  {"%d.", 2, "??", 0},        {"%d", 0, "", 0},
@@ -107,7 +114,7 @@ TEST(FmtDateTest, Overflow) {
   Check(bad, {"%d", 2, "??", 0});
 }
 
-TEST(FmtDateTest, TraceLines) {
+TEST_F(FmtDateTest, TraceLines) {
   vltest::TraceCapture trace("F2");
   std::string out;
   vl::FmtDate(out, Date(2026, 12, 7), 8, "%d.%m.%y");

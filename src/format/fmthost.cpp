@@ -1,0 +1,113 @@
+// Host functions of the locale tables and of number and text fields:
+// dll_SetLocale (4), chk_Num (76), fmt_Num (77), scan_Num (78), fmt_Text (87) and
+// scan_Text (88).
+#include <cerrno>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+
+#include "format.h"
+#include "host.h"
+
+namespace vl {
+
+std::int32_t FinishScan(int code, const char *text, HostString *out, std::int32_t *rc) {
+  *rc = ScanHostRc(code);
+  switch (code) {
+    case kScanOk:
+    case kScanBadChar: return StoreText(out, text);
+    case kScanCallError: return kHostFailed;
+    default: return kHostOk;
+  }
+}
+
+}  // namespace vl
+
+namespace {
+
+// Longest number text chk_Num converts, blanks removed.
+constexpr std::size_t kCheckedNumberMax = 79;
+
+}  // namespace
+
+std::int32_t dll_SetLocale(const char *str) { return vl::define_locale(str); }
+
+std::int32_t chk_Num(const char *v_type, HostString *str, double *res, std::int32_t *rc) {
+  // Blanks go, and "," counts as the decimal point.
+  char number[kCheckedNumberMax + 1];
+  std::size_t n = 0;
+  for (const char c : vl::HostView(str)) {
+    if (c == ' ') continue;
+    if (n == kCheckedNumberMax) {
+      vl::TraceLine('F', 1, "chk_Num() failed: string overflow");
+      return vl::kHostTooLong;
+    }
+    number[n++] = c == ',' ? '.' : c;
+  }
+  number[n] = '\0';
+  *res = 0;
+  if (str != nullptr) str->len = 0;
+  if (n == 0) {
+    *rc = -1;
+    return vl::kHostOk;
+  }
+
+  char *end = nullptr;
+  const double value = std::strtod(number, &end);
+  // A text that is not wholly a finite number is refused (NUL bytes end it early).
+  if (end == number || end != number + n || !std::isfinite(value)) {
+    if (std::isfinite(value)) *res = value;
+    *rc = 1;
+    return vl::kHostOk;
+  }
+  *res = value;
+
+  bool accepted = true;
+  const bool whole = value == std::trunc(value);
+  switch (v_type != nullptr ? v_type[0] : '\0') {
+    case '\0':
+    case 'L': break;
+    case 'D': accepted = whole && std::fabs(value) <= 2147483647.0; break;
+    case 'I': accepted = whole && std::fabs(value) <= 32767.0; break;
+    case 'S': accepted = std::fabs(value) <= 999999.0; break;
+    default:
+      vl::TraceLine('F', 1, "chk_Num() failed: bad type [%s]", v_type);
+      return vl::kHostFailed;
+  }
+  if (!accepted) {
+    *rc = 2;
+    return vl::kHostOk;
+  }
+  *rc = 0;
+  char text[32];
+  std::snprintf(text, sizeof text, "%.12g", value);
+  return vl::StoreText(str, text);
+}
+
+std::int32_t fmt_Num(double pval, std::int32_t plen, std::int32_t pprec, const char *pflags, HostString *result) {
+  vl::NumField field;
+  vl::FldFmtNum(field, pval, plen, pprec, pflags);
+  return vl::StoreText(result, field.data());
+}
+
+std::int32_t scan_Num(const char *in, const char *pfvt, std::int32_t pprec, double pmin, double pmax,
+                      const char *pvalid, double *result, HostString *out, std::int32_t *rc) {
+  double value = 0;
+  std::string text;
+  const int code = vl::FldScanNum(value, text, in != nullptr ? in : "", pfvt, pprec, pmin, pmax, pvalid);
+  *result = value;
+  return vl::FinishScan(code, text.c_str(), out, rc);
+}
+
+std::int32_t fmt_Text(const char *pval, std::int32_t plen, const char *pflags, HostString *result) {
+  vl::TextField field;
+  vl::FldFmtText(field, pval != nullptr ? pval : "", plen, pflags);
+  return vl::StoreText(result, field.data());
+}
+
+std::int32_t scan_Text(const char *in, std::int32_t plen, const char *pflags, const char *pvalid, HostString *out,
+                       std::int32_t *rc) {
+  vl::TextField field;
+  const int code = vl::FldScanText(field, in != nullptr ? in : "", plen, pflags, pvalid);
+  return vl::FinishScan(code, field.data(), out, rc);
+}
