@@ -62,6 +62,79 @@ constexpr ModeRange kModes[] = {
     {"FMCHK_LREAL", -HUGE_VAL, HUGE_VAL},
 };
 
+// All digits of a number text, read from the right, as one integer while that is
+// exact. A value of at most 15 digits is then the one correctly rounded division
+// of that integer by a power of ten: the nearest double to the text.
+struct Mantissa {
+  static constexpr std::uint64_t kPlaceMax = 1000000000000000000ULL;  // 1e18
+  std::uint64_t value = 0;
+  std::uint64_t place = 1;
+  bool exact = true;
+
+  void Add(int digit) {
+    if (!exact) return;
+    if (place > kPlaceMax) {
+      exact = digit == 0;  // leading zeros change nothing
+      return;
+    }
+    value += static_cast<std::uint64_t>(digit) * place;
+    place *= 10;
+  }
+};
+
+constexpr std::uint64_t kPow10Int[] = {1ULL,
+                                       10ULL,
+                                       100ULL,
+                                       1000ULL,
+                                       10000ULL,
+                                       100000ULL,
+                                       1000000ULL,
+                                       10000000ULL,
+                                       100000000ULL,
+                                       1000000000ULL,
+                                       10000000000ULL,
+                                       100000000000ULL,
+                                       1000000000000ULL,
+                                       10000000000000ULL,
+                                       100000000000000ULL,
+                                       1000000000000000ULL};
+constexpr double kPow10[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
+                             1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+constexpr std::uint64_t kTwoTo52 = 1ULL << 52;
+
+// The normalised text of a value that is exactly `digits` / 10^`fraction`, when
+// printing it with `decimals` (at least `fraction`) decimals gives back those
+// digits: the value scaled to `decimals` decimals is an integer below 2^52, so the
+// double lies within half a unit of the last decimal. False otherwise.
+bool ExactText(std::uint64_t digits, int fraction, int decimals, bool negative, std::string &out) {
+  const int extra = decimals - fraction;
+  if (extra < 0 || extra >= static_cast<int>(std::size(kPow10Int)) ||
+      digits > (kTwoTo52 - 1) / kPow10Int[extra]) {
+    return false;
+  }
+  out.clear();
+  if (digits == 0) return true;
+  char text[24];
+  const auto printed = std::to_chars(text, text + sizeof text, digits);
+  std::string_view all(text, static_cast<std::size_t>(printed.ptr - text));
+  std::string padded;
+  if (all.size() <= static_cast<std::size_t>(fraction)) {
+    padded.assign(static_cast<std::size_t>(fraction) + 1 - all.size(), '0');
+    padded.append(all);
+    all = padded;
+  }
+  std::string_view integer = all.substr(0, all.size() - static_cast<std::size_t>(fraction));
+  std::string_view decimalsPart = all.substr(integer.size());
+  while (!decimalsPart.empty() && decimalsPart.back() == '0') decimalsPart.remove_suffix(1);
+  if (negative) out += '-';
+  out.append(integer);
+  if (!decimalsPart.empty()) {
+    out += '.';
+    out.append(decimalsPart);
+  }
+  return true;
+}
+
 // Builds the allowed table of a validity class that is not empty; false on a
 // syntax error.
 bool BuildClass(std::string_view cls, std::array<bool, 256> &allowed) {
@@ -348,6 +421,8 @@ int ScanNum(double &result, std::string &out, std::string_view in, int prec, dou
   // Read from the last character to the first: a holds the digits met so far, b
   // those met after a decimal point (the integer part).
   double a = 0, placeA = 1, b = 0, placeB = 1;
+  Mantissa mantissa;
+  int aDigits = 0;
   bool inB = false, digitSeen = false, blankAfterDigit = false, signSeen = false;
   for (int p = static_cast<int>(in.size()) - 1; p >= 0; --p) {
     const char c = in[static_cast<std::size_t>(p)];
@@ -372,7 +447,9 @@ int ScanNum(double &result, std::string &out, std::string_view in, int prec, dou
       } else {
         a += (c - '0') * placeA;
         placeA *= 10;
+        ++aDigits;
       }
+      mantissa.Add(c - '0');
       digitSeen = true;
       continue;
     }
@@ -416,14 +493,15 @@ int ScanNum(double &result, std::string &out, std::string_view in, int prec, dou
     return kScanBadChar;
   }
 
-  double value = a;
-  if (inB) {
-    if (a != 0 && decimals == 0) {
-      TraceLine('F', 2, "  illegal post decimal digits");
-      return kScanDecimals;
-    }
-    value = b + a / placeA;
+  if (inB && a != 0 && decimals == 0) {
+    TraceLine('F', 2, "  illegal post decimal digits");
+    return kScanDecimals;
   }
+  // A holds the decimals when a point was met; the digits as one integer give the
+  // same value, exactly rounded, while they fit.
+  const int fraction = inB ? aDigits : 0;
+  const bool exact = mantissa.exact && mantissa.value < 2 * kTwoTo52 && fraction < static_cast<int>(std::size(kPow10));
+  double value = exact ? static_cast<double>(mantissa.value) / kPow10[fraction] : inB ? b + a / placeA : a;
   if (signSeen) value = -value;
 
   if (value < range.low) {
@@ -446,7 +524,13 @@ int ScanNum(double &result, std::string &out, std::string_view in, int prec, dou
   }
 
   // The normalised text: the value with the working number of decimals, without
-  // trailing zeros; the result is what that text reads back as.
+  // trailing zeros; the result is what that text reads back as. When that text is
+  // the input's own digits, the value already is what it reads back as.
+  if (exact && ExactText(mantissa.value, fraction, decimals, signSeen, out)) {
+    result = value + 0.0;  // a negative zero reads as zero
+    TraceLine('F', 2, "  output=[%s]", out.c_str());
+    return kScanOk;
+  }
   char text[kPrintRoom];
   const auto printed = std::to_chars(text, text + sizeof text, value, std::chars_format::fixed, decimals);
   auto length = static_cast<std::size_t>(printed.ptr - text);
