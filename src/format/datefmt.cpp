@@ -2,6 +2,10 @@
 // directive-driven parser ScanDate.
 #include <algorithm>
 #include <cctype>
+#include <charconv>
+#include <climits>
+#include <cmath>
+#include <initializer_list>
 #include <cstdio>
 #include <cstring>
 
@@ -23,7 +27,7 @@ bool GregorianLeap(long long year) { return year % 4 == 0 && (year % 100 != 0 ||
 // The day number formula without the year rule. Years counted from March make
 // February the last month, so only one leap rule (every fourth year) is needed;
 // the two thresholds supply the Gregorian corrections for 1800 and 1900.
-std::int64_t DayNumberOf(std::int64_t year, std::int64_t month, std::int64_t day) {
+constexpr std::int64_t DayNumberOf(std::int64_t year, std::int64_t month, std::int64_t day) {
   if (month <= 2) {
     year -= 1;
     month += 13;
@@ -36,6 +40,10 @@ std::int64_t DayNumberOf(std::int64_t year, std::int64_t month, std::int64_t day
   return n;
 }
 
+// Day number of relative day 1, 1 January 1972.
+constexpr std::int64_t kBaseDay = DayNumberOf(BASE_YEAR, 1, 1);
+static_assert(kBaseDay == 99287);
+
 int FloorMod7(std::int64_t v) { return static_cast<int>(((v % 7) + 7) % 7); }
 
 }  // namespace
@@ -47,22 +55,31 @@ std::int64_t DayNumber(long long year, long long month, long long day) noexcept 
 }
 
 std::int64_t RelativeDay(long long year, long long month, long long day) noexcept {
-  return DayNumber(year, month, day) - DayNumberOf(BASE_YEAR, 1, 1) + 1;
+  return DayNumber(year, month, day) - kBaseDay + 1;
 }
 
 CalendarDate DayToDate(std::int64_t r) noexcept {
   // Inverts the day number formula itself, so that every day number maps back to
   // the date it came from; the guess is never more than a year off.
-  const std::int64_t absolute = r + DayNumberOf(BASE_YEAR, 1, 1) - 1;
+  const std::int64_t absolute = r + kBaseDay - 1;
   std::int64_t year = BASE_YEAR + (4 * r) / 1461;
-  while (DayNumberOf(year, 1, 1) > absolute) --year;
-  while (DayNumberOf(year + 1, 1, 1) <= absolute) ++year;
-  int month = 12;
-  while (month > 1 && DayNumberOf(year, month, 1) > absolute) --month;
+  std::int64_t newYear = DayNumberOf(year, 1, 1);
+  while (newYear > absolute) newYear = DayNumberOf(--year, 1, 1);
+  for (std::int64_t next = DayNumberOf(year + 1, 1, 1); next <= absolute; next = DayNumberOf(year + 1, 1, 1)) {
+    ++year;
+    newYear = next;
+  }
+  // The months as the formula counts them: February has 29 days where it gives
+  // it 29 (every fourth year, except where a century correction falls).
+  const bool leapFebruary = DayNumberOf(year, 3, 1) - DayNumberOf(year, 2, 1) == 29;
+  const int *table = kMonthStart[leapFebruary ? 1 : 0];
+  const int dayOfYear = static_cast<int>(absolute - newYear + 1);
+  int month = 1;
+  while (month < 12 && table[month] < dayOfYear) ++month;
   CalendarDate d{};
   d.year = year;
   d.month = month;
-  d.day = static_cast<int>(absolute - DayNumberOf(year, month, 1) + 1);
+  d.day = dayOfYear - table[month - 1];
   // The day of the year follows the Gregorian months, as ISO weeks need it.
   d.yday = kMonthStart[GregorianLeap(year) ? 1 : 0][month - 1] + d.day - 1;
   d.wday = FloorMod7(r - 2);
@@ -109,22 +126,42 @@ std::int64_t MondayOfWeek(long long year, long long week) noexcept {
 
 namespace {
 
-bool SkippedBeforeDigits(unsigned char c) { return std::isspace(c) || std::ispunct(c); }
-
-// The directives ScanDate reads: how many digits, where to.
-struct ScanDirective {
-  char letter;
-  int maxDigits;
-};
-constexpr ScanDirective kScanDirectives[] = {
-    {'d', 2}, {'m', 2}, {'y', 2}, {'Y', 4}, {'H', 2}, {'M', 2}, {'S', 2}, {'W', 2},
-};
-
-const ScanDirective *FindScanDirective(char letter) {
-  for (const ScanDirective &d : kScanDirectives) {
-    if (d.letter == letter) return &d;
+// Characters skipped before a directive's digits: what the standard library
+// classes as white space or punctuation in the current locale.
+class SkipClass {
+ public:
+  SkipClass() {
+#ifdef __GLIBC__
+    table_ = *__ctype_b_loc();  // the table behind isspace and ispunct
+#endif
   }
-  return nullptr;
+  bool operator()(unsigned char c) const {
+#ifdef __GLIBC__
+    return (table_[c] & (_ISspace | _ISpunct)) != 0;
+#else
+    return std::isspace(c) || std::ispunct(c);
+#endif
+  }
+
+ private:
+#ifdef __GLIBC__
+  const unsigned short *table_ = nullptr;
+#endif
+};
+
+// The directives ScanDate reads, and the most digits each takes (0: none).
+int ScanDigits(char letter) {
+  switch (letter) {
+    case 'd':
+    case 'm':
+    case 'y':
+    case 'H':
+    case 'M':
+    case 'S':
+    case 'W': return 2;
+    case 'Y': return 4;
+    default: return 0;
+  }
 }
 
 int TwoDigitYear(int value) { return value < YEAR_PIVOT ? value + 100 : value; }
@@ -136,7 +173,7 @@ int ScanDate(std::tm &tm, const char *in, const char *format) {
   if (in == nullptr) in = "";
   if (format == nullptr) format = "";
   VL_TRACE_ENTRY('F', "ScanDate");
-  TraceLine('F', 2, "ScanDate(fld=%s, fmt=%s)", in, format);
+  if (TraceWanted('F', 2)) TraceLine('F', 2, "ScanDate(fld=%s, fmt=%s)", in, format);
   if (*in == '\0') {
     TraceLine('F', 2, "  fld is empty");
     return 1;
@@ -147,6 +184,8 @@ int ScanDate(std::tm &tm, const char *in, const char *format) {
   };
 
   const char *p = in;
+  const SkipClass skipped;
+  const bool traceValues = TraceWanted('F', 3);
   bool haveDay = false;
   bool haveWeek = false;
   int week = 0;
@@ -160,59 +199,60 @@ int ScanDate(std::tm &tm, const char *in, const char *format) {
       ++f;
       while (*f >= '0' && *f <= '9') ++f;
     }
-    const ScanDirective *d = FindScanDirective(*f);
-    if (d == nullptr) return 12;
+    const char letter = *f;
+    const int maxDigits = ScanDigits(letter);
+    if (maxDigits == 0) return 12;
 
-    while (*p != '\0' && SkippedBeforeDigits(static_cast<unsigned char>(*p))) ++p;
+    while (*p != '\0' && skipped(static_cast<unsigned char>(*p))) ++p;
     int value = 0;
     int digits = 0;
-    while (digits < d->maxDigits && *p >= '0' && *p <= '9') {
+    while (digits < maxDigits && *p >= '0' && *p <= '9') {
       value = value * 10 + (*p++ - '0');
       ++digits;
     }
     if (digits == 0) return invalid();
-    switch (d->letter) {
+    switch (letter) {
       case 'd':
         tm.tm_mday = value;
         haveDay = true;
-        TraceLine('F', 3, "  tm_mday=%d", tm.tm_mday);
+        if (traceValues) TraceLine('F', 3, "  tm_mday=%d", tm.tm_mday);
         if (value < 1 || value > 31) return invalid();
         break;
       case 'm':
         tm.tm_mon = value - 1;
-        TraceLine('F', 3, "  tm_mon=%d", tm.tm_mon);
+        if (traceValues) TraceLine('F', 3, "  tm_mon=%d", tm.tm_mon);
         if (value < 1 || value > 12) return invalid();
         break;
       case 'y':
         if (digits != 2) return invalid();
         tm.tm_year = TwoDigitYear(value);
-        TraceLine('F', 3, "  tm_year=%d", tm.tm_year);
+        if (traceValues) TraceLine('F', 3, "  tm_year=%d", tm.tm_year);
         break;
       case 'Y':
         if (digits == 4) tm.tm_year = value - 1900;
         else if (digits == 2) tm.tm_year = TwoDigitYear(value);
         else return invalid();
-        TraceLine('F', 3, "  tm_year=%d", tm.tm_year);
+        if (traceValues) TraceLine('F', 3, "  tm_year=%d", tm.tm_year);
         break;
       case 'H':
         tm.tm_hour = value;
-        TraceLine('F', 3, "  tm_hour=%d", tm.tm_hour);
+        if (traceValues) TraceLine('F', 3, "  tm_hour=%d", tm.tm_hour);
         if (value > 23) return invalid();
         break;
       case 'M':
         tm.tm_min = value;
-        TraceLine('F', 3, "  tm_min=%d", tm.tm_min);
+        if (traceValues) TraceLine('F', 3, "  tm_min=%d", tm.tm_min);
         if (value > 59) return invalid();
         break;
       case 'S':
         tm.tm_sec = value;
-        TraceLine('F', 3, "  tm_sec=%d", tm.tm_sec);
+        if (traceValues) TraceLine('F', 3, "  tm_sec=%d", tm.tm_sec);
         if (value > 59) return invalid();
         break;
       case 'W':
         week = value;
         haveWeek = true;
-        TraceLine('F', 3, "  week(mon)=%d", week);
+        if (traceValues) TraceLine('F', 3, "  week(mon)=%d", week);
         if (value > 53) return invalid();
         break;
     }
@@ -232,8 +272,12 @@ int ScanDate(std::tm &tm, const char *in, const char *format) {
   if (month == 2) longest = IsLeapYear(tm.tm_year) ? 29 : 28;
   else if (month == 4 || month == 6 || month == 9 || month == 11) longest = 30;
   if (tm.tm_mday > longest) return invalid();
-  const std::int64_t ymd = (static_cast<std::int64_t>(tm.tm_year + 1900) * 100 + month) * 100 + tm.tm_mday;
-  DateToTm(tm, ymd, false);
+  // The date is valid, so filling tm from it directly gives what DateToTm of its
+  // yyyymmdd value gives (the year rule included), without the day-number round trip.
+  const long long year = ApplyYearRule(tm.tm_year + 1900LL);
+  tm.tm_year = static_cast<int>(year - 1900);
+  tm.tm_yday = kMonthStart[GregorianLeap(year) ? 1 : 0][month - 1] + tm.tm_mday - 1;
+  tm.tm_wday = FloorMod7(RelativeDay(year, month, tm.tm_mday) - 2);
   return 0;
 }
 
@@ -326,123 +370,139 @@ bool WeekPrescan(const std::tm &tm, const char *format, int &chosen, int &week, 
   return true;
 }
 
-std::string Number(long long value, int width) {
-  char text[32];
-  std::snprintf(text, sizeof text, "%*lld", width, value);
-  return text;
-}
-
 int FmtDateNested(std::string &out, const std::tm &tm, int len, const char *format, int depth);
 
-// The text of one conversion, before shaping; false when its field is out of
-// range or a nested format fails.
-bool Convert(const Directive &d, const std::tm &tm, int remaining, int depth, int ordinal, int chosen, int week,
-             int weekYear, std::string &text) {
+// A conversion's text before shaping: `blanks` leading blanks, then `core` (which
+// does not start with a blank). Numbers are written into `digits`; names point
+// into LangInfo; nested formats into `nested`.
+struct Conversion {
+  int blanks = 0;
+  std::string_view core;
+  char digits[24];
+  std::string nested;
+
+  // "%*lld": right-aligned in `width` places, never cut.
+  void Number(long long value, int width) {
+    char *end = digits + sizeof digits;
+    char *p = end;
+    unsigned long long magnitude = value < 0 ? 0ULL - static_cast<unsigned long long>(value)
+                                             : static_cast<unsigned long long>(value);
+    do {
+      *--p = static_cast<char>('0' + magnitude % 10);
+      magnitude /= 10;
+    } while (magnitude != 0);
+    if (value < 0) *--p = '-';
+    core = std::string_view(p, static_cast<std::size_t>(end - p));
+    blanks = std::max(width - static_cast<int>(core.size()), 0);
+  }
+  void Text(std::string_view text) {
+    const std::size_t first = text.find_first_not_of(' ');
+    blanks = static_cast<int>(first == std::string_view::npos ? text.size() : first);
+    core = text.substr(static_cast<std::size_t>(blanks));
+  }
+};
+
+enum class Converted { kOk, kOverflow, kUnknown };
+
+// The text of one conversion; kOverflow when its field is out of range or a
+// nested format fails, kUnknown for a letter that is no directive.
+Converted Convert(const Directive &d, const std::tm &tm, int remaining, int depth, int ordinal, int chosen, int week,
+                  int weekYear, Conversion &c) {
   auto inRange = [](int v, int lo, int hi) { return v >= lo && v <= hi; };
+  auto number = [&c](bool ok, long long value, int width) {
+    if (!ok) return Converted::kOverflow;
+    c.Number(value, width);
+    return Converted::kOk;
+  };
+  auto text = [&c](bool ok, auto &&field) {
+    if (!ok) return Converted::kOverflow;
+    c.Text(field().view());
+    return Converted::kOk;
+  };
+  const auto wday = static_cast<std::size_t>(tm.tm_wday);
+  const auto mon = static_cast<std::size_t>(tm.tm_mon);
   switch (d.letter) {
-    case 'a':
-      if (!inRange(tm.tm_wday, 0, 6)) return false;
-      text = LangInfo.dayAbbr[static_cast<std::size_t>(tm.tm_wday)].view();
-      return true;
-    case 'A':
-      if (!inRange(tm.tm_wday, 0, 6)) return false;
-      text = LangInfo.dayName[static_cast<std::size_t>(tm.tm_wday)].view();
-      return true;
-    case 'b':
-      if (!inRange(tm.tm_mon, 0, 11)) return false;
-      text = LangInfo.monthAbbr[static_cast<std::size_t>(tm.tm_mon)].view();
-      return true;
-    case 'B':
-      if (!inRange(tm.tm_mon, 0, 11)) return false;
-      text = LangInfo.monthName[static_cast<std::size_t>(tm.tm_mon)].view();
-      return true;
+    case 'a': return text(inRange(tm.tm_wday, 0, 6), [&]() -> const LangText & { return LangInfo.dayAbbr[wday]; });
+    case 'A': return text(inRange(tm.tm_wday, 0, 6), [&]() -> const LangText & { return LangInfo.dayName[wday]; });
+    case 'b': return text(inRange(tm.tm_mon, 0, 11), [&]() -> const LangText & { return LangInfo.monthAbbr[mon]; });
+    case 'B': return text(inRange(tm.tm_mon, 0, 11), [&]() -> const LangText & { return LangInfo.monthName[mon]; });
+    case 'p':
+      return text(inRange(tm.tm_hour, 0, 23),
+                  [&]() -> const LangText & { return tm.tm_hour < 12 ? LangInfo.amMarker : LangInfo.pmMarker; });
     case 'c':
     case 'x':
     case 'X': {
-      const LangText &nested = d.letter == 'c' ? LangInfo.dateTimeFormat
+      const LangText &nested = d.letter == 'c'   ? LangInfo.dateTimeFormat
                                : d.letter == 'x' ? LangInfo.dateFormat
                                                  : LangInfo.timeFormat;
-      if (depth >= kMaxNesting) return false;
-      return FmtDateNested(text, tm, remaining, nested.c_str(), depth + 1) == 1;
+      if (depth >= kMaxNesting || FmtDateNested(c.nested, tm, remaining, nested.c_str(), depth + 1) != 1) {
+        return Converted::kOverflow;
+      }
+      c.Text(c.nested);
+      return Converted::kOk;
     }
-    case 'd':
-      if (!inRange(tm.tm_mday, 1, 31)) return false;
-      text = Number(tm.tm_mday, 2);
-      return true;
-    case 'H':
-      if (!inRange(tm.tm_hour, 0, 23)) return false;
-      text = Number(tm.tm_hour, 2);
-      return true;
+    case 'd': return number(inRange(tm.tm_mday, 1, 31), tm.tm_mday, 2);
+    case 'H': return number(inRange(tm.tm_hour, 0, 23), tm.tm_hour, 2);
     case 'I':
-      if (!inRange(tm.tm_hour, 0, 23)) return false;
-      text = Number(tm.tm_hour == 0 ? 12 : tm.tm_hour > 12 ? tm.tm_hour - 12 : tm.tm_hour, 2);
-      return true;
-    case 'j':
-      if (!inRange(tm.tm_yday, 0, 365)) return false;
-      text = Number(tm.tm_yday + 1, 3);
-      return true;
-    case 'm':
-      if (!inRange(tm.tm_mon, 0, 11)) return false;
-      text = Number(tm.tm_mon + 1, 2);
-      return true;
-    case 'M':
-      if (!inRange(tm.tm_min, 0, 59)) return false;
-      text = Number(tm.tm_min, 2);
-      return true;
-    case 'S':
-      if (!inRange(tm.tm_sec, 0, 59)) return false;
-      text = Number(tm.tm_sec, 2);
-      return true;
-    case 'p':
-      if (!inRange(tm.tm_hour, 0, 23)) return false;
-      text = (tm.tm_hour < 12 ? LangInfo.amMarker : LangInfo.pmMarker).view();
-      return true;
-    case 'w':
-      if (!inRange(tm.tm_wday, 0, 6)) return false;
-      text = Number(tm.tm_wday, 0);
-      return true;
-    case 'W':
-      text = Number(week, 2);
-      return true;
+      return number(inRange(tm.tm_hour, 0, 23), tm.tm_hour == 0 ? 12 : tm.tm_hour > 12 ? tm.tm_hour - 12 : tm.tm_hour,
+                    2);
+    case 'j': return number(inRange(tm.tm_yday, 0, 365), tm.tm_yday + 1LL, 3);
+    case 'm': return number(inRange(tm.tm_mon, 0, 11), tm.tm_mon + 1LL, 2);
+    case 'M': return number(inRange(tm.tm_min, 0, 59), tm.tm_min, 2);
+    case 'S': return number(inRange(tm.tm_sec, 0, 59), tm.tm_sec, 2);
+    case 'w': return number(inRange(tm.tm_wday, 0, 6), tm.tm_wday, 0);
+    case 'W': return number(true, week, 2);
     case 'Y':
     case 'y': {
       const long long year = ordinal == chosen ? weekYear : tm.tm_year;
-      text = d.letter == 'Y' ? Number(year + 1900, 0) : Number((year < 0 ? -year : year) % 100, 2);
-      return true;
+      if (d.letter == 'Y') return number(true, year + 1900, 0);
+      return number(true, (year < 0 ? -year : year) % 100, 2);
     }
-    default:
-      return false;
+    default: return Converted::kUnknown;
   }
 }
 
-// Applies flags, width and precision to a conversion's text (which, right-aligned
-// with a width, starts with `width` pre-filled blanks).
-void Shape(const Directive &d, std::string &text) {
-  auto skipBlanks = [&text] { text.erase(0, text.find_first_not_of(' ') == std::string::npos ? text.size()
-                                                                                               : text.find_first_not_of(' ')); };
-  auto zeroFill = [&text] {
-    for (char &c : text) {
-      if (c != ' ') break;
-      c = '0';
-    }
-  };
-  if (!d.left && d.pad == '\0' && d.width < 0 && d.precision < 0) zeroFill();
+// The shaped text of a directive: `lead` leading characters (`leadChar`), the
+// core, then `trail` trailing blanks.
+struct Shaped {
+  long lead = 0;
+  char leadChar = ' ';
+  std::string_view core;
+  long trail = 0;
+  long size() const { return lead + static_cast<long>(core.size()) + trail; }
+};
+
+// Applies flags, width and precision to a conversion: right-aligned with a
+// width, the conversion stands after `width` pre-filled blanks.
+Shaped Shape(const Directive &d, const Conversion &c) {
+  Shaped s;
+  s.core = c.core;
+  s.lead = c.blanks;
+  if (!d.left && d.width >= 1 && d.precision < 0) s.lead += d.width;
+  if (!d.left && d.pad == '\0' && d.width < 0 && d.precision < 0) s.leadChar = '0';
   if (d.precision >= 0) {
-    skipBlanks();
-    if (text.size() > static_cast<std::size_t>(d.precision)) text.resize(static_cast<std::size_t>(d.precision));
+    // The blanks are skipped first, then the text is cut.
+    s.lead = 0;
+    if (static_cast<long>(s.core.size()) > d.precision) s.core = s.core.substr(0, static_cast<std::size_t>(d.precision));
   }
-  if (d.left) skipBlanks();
+  if (d.left) s.lead = 0;
   if (d.width >= 0) {
-    const auto width = static_cast<std::size_t>(d.width);
     if (!d.left) {
-      std::size_t drop = 0;
-      while (text.size() - drop > width && text[drop] == ' ') ++drop;
-      text.erase(0, drop);
-    } else if (text.size() < width) {
-      text.append(width - text.size(), ' ');
+      const long excess = s.size() - d.width;
+      if (excess > 0) s.lead -= std::min(excess, s.lead);
+    } else if (s.size() < d.width) {
+      s.trail = d.width - s.size();
     }
   }
-  if (d.pad == '0') zeroFill();
+  if (d.pad == '0') {
+    s.leadChar = '0';
+    // With nothing but blanks, the trailing ones lead too.
+    if (s.core.empty()) {
+      s.lead += s.trail;
+      s.trail = 0;
+    }
+  }
+  return s;
 }
 
 int Overflow(std::string &out, int len) {
@@ -466,7 +526,7 @@ int FmtDateNested(std::string &out, const std::tm &tm, int len, const char *form
 
   long remaining = len;
   int ordinal = 0;
-  std::string text;
+  Conversion conversion;
   for (const char *f = format; *f != '\0';) {
     if (remaining <= 0) return Overflow(out, len);
     if (*f != '%' || f[1] == '%') {
@@ -478,26 +538,30 @@ int FmtDateNested(std::string &out, const std::tm &tm, int len, const char *form
     const Directive d = ReadDirective(f);
     f = d.end;
     if (IsYearLetter(d.letter)) ++ordinal;
-    if (d.letter == '\0' || std::strchr("aAbBcxXdHIjmMSpwWYy", d.letter) == nullptr) {
-      text.assign(d.begin, d.end);  // an unknown directive is copied as written
-    } else {
-      // A width beyond the room overflows, except right-aligned with a precision,
-      // where the precision's blank skipping leaves the width without effect.
-      const bool widthCounts = d.width >= 1 && (d.left || d.precision < 0);
-      if (widthCounts && d.width > remaining) return Overflow(out, len);
-      std::string conversion;
-      if (!Convert(d, tm, static_cast<int>(remaining), depth, ordinal, chosen, week, weekYear, conversion)) {
-        return Overflow(out, len);
-      }
-      text.clear();
-      if (!d.left && d.width >= 1 && d.precision < 0) text.assign(static_cast<std::size_t>(d.width), ' ');
-      text += conversion;
-      Shape(d, text);
+    // A width beyond the room overflows, except right-aligned with a precision,
+    // where the precision's blank skipping leaves the width without effect.
+    const bool widthCounts = d.width >= 1 && (d.left || d.precision < 0);
+    const Converted result = d.letter == '\0' ? Converted::kUnknown
+                             : widthCounts && d.width > remaining
+                                 ? Converted::kOverflow
+                                 : Convert(d, tm, static_cast<int>(remaining), depth, ordinal, chosen, week,
+                                           weekYear, conversion);
+    if (result == Converted::kOverflow) return Overflow(out, len);
+    if (result == Converted::kUnknown) {
+      // An unknown directive is copied as written.
+      const auto written = static_cast<long>(d.end - d.begin);
+      if (written > remaining) return Overflow(out, len);
+      out.append(d.begin, d.end);
+      remaining -= written;
+      continue;
     }
-    if (text.empty()) continue;
-    if (static_cast<long>(text.size()) > remaining) return Overflow(out, len);
-    out += text;
-    remaining -= static_cast<long>(text.size());
+    const Shaped shaped = Shape(d, conversion);
+    if (shaped.size() == 0) continue;
+    if (shaped.size() > remaining) return Overflow(out, len);
+    out.append(static_cast<std::size_t>(shaped.lead), shaped.leadChar);
+    out += shaped.core;
+    out.append(static_cast<std::size_t>(shaped.trail), ' ');
+    remaining -= shaped.size();
   }
   TraceLine('F', 2, "  output=[%s]", out.c_str());
   return 1;
@@ -507,6 +571,198 @@ int FmtDateNested(std::string &out, const std::tm &tm, int len, const char *form
 
 int FmtDate(std::string &out, const std::tm &tm, int len, const char *format) {
   return FmtDateNested(out, tm, len, format, 0);
+}
+
+}  // namespace vl
+
+// ---------------------------------------------------------------------------
+// Field values
+// ---------------------------------------------------------------------------
+
+namespace vl {
+namespace {
+
+bool IsType(const char *fvtyp, std::string_view name) { return EqualNoCase(fvtyp != nullptr ? fvtyp : "", name); }
+
+const char *OrEmpty(const char *s) { return s != nullptr ? s : ""; }
+
+int TwoDigits(int tmYear) { return (tmYear < 0 ? -tmYear : tmYear) % 100; }
+
+// FmtDate into a host work field: longer fields overflow at the work field's size.
+int FormatField(std::string &out, const std::tm &tm, int len, const char *format) {
+  if (len > kTextWork) {
+    out.assign(static_cast<std::size_t>(kTextWork), OverflowFill());
+    TraceLine('F', 2, "  OVERFLOW");
+    return 0;
+  }
+  return FmtDate(out, tm, len, format);
+}
+
+// The date part of a scanned tm as yyyymmdd or yymmdd.
+std::int64_t DateValue(const std::tm &tm, bool twoDigitYear) {
+  const std::int64_t year = twoDigitYear ? TwoDigits(tm.tm_year) : tm.tm_year + 1900LL;
+  return year * 10000 + (tm.tm_mon + 1) * 100 + tm.tm_mday;
+}
+
+// Checks the input against the validity class: 0, or 3 with out set to the
+// refused character (empty after a class syntax error).
+int CheckValid(std::string &out, const char *in, const char *valid) {
+  char bad = '\0';
+  if (FmtCheckValid(OrEmpty(in), valid, bad) == 1) return kScanOk;
+  out = bad != '\0' ? std::string(1, bad) : std::string();
+  return kScanBadChar;
+}
+
+// ScanDate with the given format, then with each fallback in turn; returns the
+// code of the last attempt. `fallbacksUsed` counts the fallbacks tried.
+int ScanWithFallbacks(std::tm &tm, const char *in, const char *format, std::initializer_list<const char *> fallbacks,
+                      int *fallbacksUsed = nullptr) {
+  int code = ScanDate(tm, in, format);
+  if (code == kScanOk || code == kScanEmpty) return code;
+  int used = 0;
+  for (const char *f : fallbacks) {
+    ++used;
+    if (fallbacksUsed != nullptr) *fallbacksUsed = used;
+    code = ScanDate(tm, in, f);
+    if (code == kScanOk) break;
+  }
+  return code;
+}
+
+int Accept(std::int32_t &result, std::string &out, std::int64_t value) {
+  if (value > INT32_MAX) return kScanTooHigh;
+  if (value < INT32_MIN) return kScanTooLow;
+  result = static_cast<std::int32_t>(value);
+  char text[24];
+  const auto [end, ec] = std::to_chars(text, text + sizeof text, value);
+  out.assign(text, end);
+  return kScanOk;
+}
+
+}  // namespace
+
+int FldFmtDate(std::string &out, std::int64_t value, bool isGreg, int len, const char *format) {
+  VL_TRACE_ENTRY('F', "FldFmtDate");
+  out.clear();
+  if (value == 0 || format == nullptr || *format == '\0') return 1;
+  std::tm tm{};
+  DateToTm(tm, value, isGreg);
+  return FormatField(out, tm, len, format);
+}
+
+int FldFmtTime(std::string &out, std::int64_t seconds, int len, const char *format) {
+  VL_TRACE_ENTRY('F', "FldFmtTime");
+  out.clear();
+  if (seconds == 0) return 1;
+  std::tm tm{};
+  tm.tm_sec = static_cast<int>(seconds % 60);
+  tm.tm_min = static_cast<int>(((seconds + 30) / 60) % 60);  // rounded to the nearest minute
+  tm.tm_hour = static_cast<int>((seconds / 3600) % 24);
+  tm.tm_yday = static_cast<int>(std::clamp<std::int64_t>(seconds / 86400, INT_MIN, INT_MAX));
+  return FormatField(out, tm, len, OrEmpty(format));
+}
+
+int FldFmtWeek(std::string &out, std::int64_t value, int len, const char *fvtyp, const char *format) {
+  VL_TRACE_ENTRY('F', "FldFmtWeek");
+  out.clear();
+  if (value == 0) return 1;
+  const bool isDate = value >= (dateState.y2kMode == 1 ? 100000 : 10000000);
+  const bool kw = IsType(fvtyp, "KW");
+  std::string fmt = OrEmpty(format);
+  if (fmt.empty()) {
+    const bool weekFormat = !isDate || kw;
+    fmt = weekFormat ? LangInfo.weekFormat.c_str() : LangInfo.dateFormatYmd.c_str();
+    if (len == 0) len = weekFormat ? LangInfo.weekLength : LangInfo.dateLengthYmd;
+  }
+  std::tm tm{};
+  if (isDate) DateToTm(tm, value, false);
+  else DateToTm(tm, MondayOfWeek(value / 100, value % 100), true);
+  return FormatField(out, tm, len, fmt.c_str());
+}
+
+int FldFmtMonth(std::string &out, std::int64_t value, int len, const char *format) {
+  VL_TRACE_ENTRY('F', "FldFmtMonth");
+  out.clear();
+  if (value == 0) return 1;
+  std::tm tm{};
+  DateToTm(tm, (value / 100) * 10000 + (value % 100) * 100 + 1, false);
+  return FormatField(out, tm, len, OrEmpty(format));
+}
+
+int FldScanDate(std::int32_t &result, std::string &out, const char *in, const char *fvtyp, const char *format,
+                const char *valid) {
+  VL_TRACE_ENTRY('F', "FldScanDate");
+  result = 0;
+  out.clear();
+  if (const int bad = CheckValid(out, in, valid); bad != kScanOk) return bad;
+  std::tm tm{};
+  const int code = ScanWithFallbacks(
+      tm, OrEmpty(in), OrEmpty(format),
+      {LangInfo.weekFormat.c_str(), LangInfo.dateFormatYmd.c_str(), LangInfo.dateFormatCymd.c_str()});
+  if (code != kScanOk) return code;
+  if (IsType(fvtyp, "GREG")) return Accept(result, out, RelativeDay(tm.tm_year + 1900LL, tm.tm_mon + 1, tm.tm_mday));
+  const int mode = dateState.y2kMode;
+  const bool twoDigits = mode == 1 || (mode == 0 && IsType(fvtyp, "YMD"));
+  return Accept(result, out, DateValue(tm, twoDigits));
+}
+
+int FldScanTime(std::int32_t &result, std::string &out, const char *in, const char *fvtyp, const char *format,
+                const char *valid) {
+  VL_TRACE_ENTRY('F', "FldScanTime");
+  result = 0;
+  out.clear();
+  if (const int bad = CheckValid(out, in, valid); bad != kScanOk) return bad;
+  if (IsType(fvtyp, "HM60")) {
+    std::tm tm{};
+    const int code = ScanWithFallbacks(tm, OrEmpty(in), OrEmpty(format), {LangInfo.timeFormatHm.c_str()});
+    if (code != kScanOk) return code;
+    return Accept(result, out, tm.tm_hour * 100 + (tm.tm_min * 100 + 30) / 60);
+  }
+  double number = 0;
+  std::string normalised;
+  char bad = '\0';
+  const int code = ScanNum(number, normalised, OrEmpty(in), 2, 0, 0, FMCHK_NONE, bad);
+  if (code != kScanOk) return code;
+  const double hundredths = std::trunc((number + 0.005) * 100);
+  if (!(hundredths <= INT32_MAX)) return kScanTooHigh;
+  if (!(hundredths >= INT32_MIN)) return kScanTooLow;
+  return Accept(result, out, static_cast<std::int64_t>(hundredths));
+}
+
+int FldScanWeek(std::int32_t &result, std::string &out, const char *in, const char *fvtyp, const char *format,
+                const char *valid) {
+  VL_TRACE_ENTRY('F', "FldScanWeek");
+  result = 0;
+  out.clear();
+  if (const int bad = CheckValid(out, in, valid); bad != kScanOk) return bad;
+  std::tm tm{};
+  int fallbacks = 0;
+  const int code = ScanWithFallbacks(
+      tm, OrEmpty(in), OrEmpty(format),
+      {LangInfo.weekFormat.c_str(), LangInfo.dateFormatYmd.c_str(), LangInfo.dateFormatCymd.c_str()}, &fallbacks);
+  if (code != kScanOk) return code;
+  const bool markedDate = fallbacks >= 2;  // read by the date or the century date format
+  TraceLine('F', 3, "flg=%d, fvt=%s", markedDate ? 1 : 0, OrEmpty(fvtyp));
+  TraceLine('F', 3, "tm_year=%d tm_mon=%d tm_mday=%d", tm.tm_year, tm.tm_mon, tm.tm_mday);
+  const bool twoDigits = dateState.y2kMode == 1;
+  if (markedDate && !IsType(fvtyp, "KW")) return Accept(result, out, DateValue(tm, twoDigits));
+  int weekYear = 0;
+  const int week = WeekOfYear(tm, weekYear);
+  const std::int64_t year = twoDigits ? TwoDigits(weekYear) : weekYear + 1900LL;
+  return Accept(result, out, year * 100 + week);
+}
+
+int FldScanMonth(std::int32_t &result, std::string &out, const char *in, const char *, const char *format,
+                 const char *valid) {
+  VL_TRACE_ENTRY('F', "FldScanMonth");
+  result = 0;
+  out.clear();
+  if (const int bad = CheckValid(out, in, valid); bad != kScanOk) return bad;
+  std::tm tm{};
+  const int code = ScanWithFallbacks(tm, OrEmpty(in), OrEmpty(format), {LangInfo.monthFormat.c_str()});
+  if (code != kScanOk) return code;
+  const std::int64_t year = dateState.y2kMode == 1 ? TwoDigits(tm.tm_year) : tm.tm_year + 1900LL;
+  return Accept(result, out, year * 100 + tm.tm_mon + 1);
 }
 
 }  // namespace vl

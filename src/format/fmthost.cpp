@@ -1,6 +1,6 @@
-// Host functions of the locale tables and of number and text fields:
-// dll_SetLocale (4), chk_Num (76), fmt_Num (77), scan_Num (78), fmt_Text (87) and
-// scan_Text (88).
+// Host functions of the locale tables and of number, text, date, time, week and
+// month fields: dll_SetLocale (4), dict_Y2kMode (75), chk_Num (76), fmt_Num (77),
+// scan_Num (78), fmt_Date to scan_Month (79-86), fmt_Text (87) and scan_Text (88).
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
@@ -110,4 +110,77 @@ std::int32_t scan_Text(const char *in, std::int32_t plen, const char *pflags, co
   vl::TextField field;
   const int code = vl::FldScanText(field, in != nullptr ? in : "", plen, pflags, pvalid);
   return vl::FinishScan(code, field.data(), out, rc);
+}
+
+namespace {
+
+// A date, time, week or month scanner through the host: result, out and rc by the
+// scan result.
+using DateScanner = int (*)(std::int32_t &, std::string &, const char *, const char *, const char *, const char *);
+
+std::int32_t HostDateScan(DateScanner scan, const char *in, const char *pfvt, const char *pfmt, const char *pvalid,
+                          std::int32_t *result, HostString *out, std::int32_t *rc) {
+  std::int32_t value = 0;
+  std::string text;
+  const int code = scan(value, text, in, pfvt, pfmt, pvalid);
+  *result = value;
+  return vl::FinishScan(code, text.c_str(), out, rc);
+}
+
+// A date, time, week or month formatter through the host: the field text stored
+// into result.
+template <typename Format>
+std::int32_t HostDateFormat(HostString *result, Format &&format) {
+  std::string text;
+  format(text);
+  return vl::StoreText(result, text.c_str());
+}
+
+}  // namespace
+
+std::int32_t dict_Y2kMode(std::int32_t mode) {
+  if (mode < 0 || mode > 2) {
+    vl::TraceLine('F', 1, "dict_Y2kMode() failed: mode %d is not 0, 1 or 2", mode);
+    return vl::kHostFailed;
+  }
+  vl::dateState.y2kMode = mode;
+  return vl::kHostOk;
+}
+
+std::int32_t fmt_Date(std::int32_t pval, std::int32_t isGreg, std::int32_t plen, const char *pfmt,
+                      HostString *result) {
+  return HostDateFormat(result, [&](std::string &text) { vl::FldFmtDate(text, pval, isGreg != 0, plen, pfmt); });
+}
+
+std::int32_t scan_Date(const char *in, const char *pfvt, const char *pfmt, const char *pvalid,
+                       std::int32_t *result, HostString *out, std::int32_t *rc) {
+  return HostDateScan(vl::FldScanDate, in, pfvt, pfmt, pvalid, result, out, rc);
+}
+
+std::int32_t fmt_Time(std::int32_t pval, std::int32_t plen, const char *pfmt, HostString *result) {
+  return HostDateFormat(result, [&](std::string &text) { vl::FldFmtTime(text, pval, plen, pfmt); });
+}
+
+std::int32_t scan_Time(const char *in, const char *pfvt, const char *pfmt, const char *pvalid,
+                       std::int32_t *result, HostString *out, std::int32_t *rc) {
+  return HostDateScan(vl::FldScanTime, in, pfvt, pfmt, pvalid, result, out, rc);
+}
+
+std::int32_t fmt_Week(std::int32_t pval, std::int32_t plen, const char *vtyp, const char *pfmt,
+                      HostString *result) {
+  return HostDateFormat(result, [&](std::string &text) { vl::FldFmtWeek(text, pval, plen, vtyp, pfmt); });
+}
+
+std::int32_t scan_Week(const char *in, const char *pfvt, const char *pfmt, const char *pvalid,
+                       std::int32_t *result, HostString *out, std::int32_t *rc) {
+  return HostDateScan(vl::FldScanWeek, in, pfvt, pfmt, pvalid, result, out, rc);
+}
+
+std::int32_t fmt_Month(std::int32_t pval, std::int32_t plen, const char *pfmt, HostString *result) {
+  return HostDateFormat(result, [&](std::string &text) { vl::FldFmtMonth(text, pval, plen, pfmt); });
+}
+
+std::int32_t scan_Month(const char *in, const char *pfvt, const char *pfmt, const char *pvalid,
+                        std::int32_t *result, HostString *out, std::int32_t *rc) {
+  return HostDateScan(vl::FldScanMonth, in, pfvt, pfmt, pvalid, result, out, rc);
 }

@@ -362,4 +362,42 @@ int FmtDate(std::string &out, const std::tm &tm, int len, const char *format);
 // empty format.
 int ScanDate(std::tm &tm, const char *in, const char *format);
 
+
+// ---------------------------------------------------------------------------
+// Date, time, week and month field values. Value types (FVTYP, compared as whole
+// texts without regard to ASCII case; null counts as empty):
+//   GREG   relative day number            YMD   yymmdd or yyyymmdd by the mode
+//   CYMD   yyyymmdd (yymmdd in mode 1)    HM60  hundredths of an hour, as hh:mm
+//   HM100  hundredths of an hour, as a decimal number of hours
+//   KW     yyyyww (yyww in mode 1)        months: yyyymm (yymm in mode 1)
+// On output a year part below 1000 means 1900 + year.
+// ---------------------------------------------------------------------------
+
+// The two-digit-year mode: 0 (YMD stored yymmdd, everything else with four-digit
+// years), 1 (all two-digit years), 2 (all four-digit years).
+struct DateState {
+  int y2kMode = 0;
+};
+inline constinit DateState dateState{};
+
+// Field formatters: text in out ("" for value 0). A field longer than the
+// kTextWork characters of the work field overflows as a row of kTextWork fill
+// characters. They return FmtDate's result (1 for an empty value).
+int FldFmtDate(std::string &out, std::int64_t value, bool isGreg, int len, const char *format);
+int FldFmtTime(std::string &out, std::int64_t seconds, int len, const char *format);
+int FldFmtWeek(std::string &out, std::int64_t value, int len, const char *fvtyp, const char *format);
+int FldFmtMonth(std::string &out, std::int64_t value, int len, const char *format);
+
+// Field scanners: a scan result code; on 0, result is the value and out its
+// decimal text; on 3, out is the refused character (empty after a class syntax
+// error); otherwise result is 0 and out empty.
+int FldScanDate(std::int32_t &result, std::string &out, const char *in, const char *fvtyp, const char *format,
+                const char *valid);
+int FldScanTime(std::int32_t &result, std::string &out, const char *in, const char *fvtyp, const char *format,
+                const char *valid);
+int FldScanWeek(std::int32_t &result, std::string &out, const char *in, const char *fvtyp, const char *format,
+                const char *valid);
+int FldScanMonth(std::int32_t &result, std::string &out, const char *in, const char *fvtyp, const char *format,
+                 const char *valid);
+
 }  // namespace vl

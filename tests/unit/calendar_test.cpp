@@ -226,3 +226,32 @@ TEST(ScanDateTest, LongAndBinaryInputs) {
 }
 
 }  // namespace
+
+namespace {
+
+// ScanDate fills a valid date directly; it must agree with DateToTm of the
+// date's yyyymmdd value for every valid date, the year rule included.
+TEST(ScanDateTest, DirectFillAgreesWithDateToTm) {
+  int checked = 0;
+  for (int year : {26, 999, 1000, 1582, 1600, 1699, 1700, 1800, 1899, 1900, 1972, 2000, 2024, 2100, 2400, 9999}) {
+    for (int month = 1; month <= 12; ++month) {
+      for (int day = 1; day <= 31; ++day) {
+        char text[16];
+        std::snprintf(text, sizeof text, "%02d.%02d.%04d", day, month, year);
+        std::tm scanned{};
+        if (vl::ScanDate(scanned, text, "%d.%m.%Y") != 0) continue;
+        std::tm expected{};
+        vl::DateToTm(expected, static_cast<std::int64_t>(year) * 10000 + month * 100 + day, false);
+        ASSERT_EQ(scanned.tm_year, expected.tm_year) << text;
+        ASSERT_EQ(scanned.tm_mon, expected.tm_mon) << text;
+        ASSERT_EQ(scanned.tm_mday, expected.tm_mday) << text;
+        ASSERT_EQ(scanned.tm_yday, expected.tm_yday) << text;
+        ASSERT_EQ(scanned.tm_wday, expected.tm_wday) << text;
+        ++checked;
+      }
+    }
+  }
+  EXPECT_GT(checked, 5000);
+}
+
+}  // namespace

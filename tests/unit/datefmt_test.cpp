@@ -125,3 +125,68 @@ TEST_F(FmtDateTest, TraceLines) {
 }
 
 }  // namespace
+
+namespace {
+
+// Test plan for the field values:
+//   5. FldScanWeek's date mark and its trace lines.
+//   6. Scanning results out of the 32-bit range.
+//   7. Field lengths beyond the work field.
+class DateFieldTest : public FmtDateTest {
+ protected:
+  void TearDown() override { vl::dateState = vl::DateState{}; }
+};
+
+TEST_F(DateFieldTest, WeekScannerMarksDatesAndTraces) {
+  vltest::TraceCapture trace("F3");
+  std::int32_t result = 0;
+  std::string out;
+  ASSERT_EQ(vl::FldScanWeek(result, out, "07.12.26", "YMD", "", ""), 0);
+  EXPECT_EQ(result, 20261207);
+  ASSERT_EQ(vl::FldScanWeek(result, out, "50/26", "YMD", "", ""), 0);
+  EXPECT_EQ(result, 202650);
+  std::string lines;
+  for (const std::string &l : trace.lines()) {
+    if (l.rfind("F3: flg=", 0) == 0 || l.rfind("F3: tm_year=", 0) == 0) lines += l + "\n";
+  }
+  EXPECT_EQ(lines,
+            "F3: flg=1, fvt=YMD\nF3: tm_year=126 tm_mon=11 tm_mday=7\n"
+            "F3: flg=0, fvt=YMD\nF3: tm_year=126 tm_mon=11 tm_mday=7\n");
+}
+
+TEST_F(DateFieldTest, ScansNeverOverflowTheResult) {
+  std::int32_t result = 7;
+  std::string out;
+  EXPECT_EQ(vl::FldScanTime(result, out, "99999999999", "HM100", "", ""), vl::kScanTooHigh);
+  EXPECT_EQ(result, 0);
+  EXPECT_EQ(vl::FldScanTime(result, out, "-99999999999", "HM100", "", ""), vl::kScanTooLow);
+  EXPECT_EQ(vl::FldScanTime(result, out, "21474836.47", "HM100", "", ""), vl::kScanOk);
+  EXPECT_EQ(result, 2147483647);
+  EXPECT_EQ(vl::FldScanDate(result, out, "31.12.9999", "GREG", "%d.%m.%Y", ""), vl::kScanOk);
+  EXPECT_EQ(result, vl::RelativeDay(9999, 12, 31));
+}
+
+TEST_F(DateFieldTest, LongFieldsOverflowAtTheWorkField) {
+  std::string out;
+  EXPECT_EQ(vl::FldFmtDate(out, 20065, true, vl::kTextWork, "%d"), 1);
+  EXPECT_EQ(out, "07");
+  EXPECT_EQ(vl::FldFmtDate(out, 20065, true, vl::kTextWork + 1, "%d"), 0);
+  EXPECT_EQ(out, std::string(vl::kTextWork, '?'));
+  EXPECT_EQ(vl::FldFmtMonth(out, 202612, 1 << 30, "%m"), 0);
+  EXPECT_EQ(out.size(), static_cast<std::size_t>(vl::kTextWork));
+}
+
+TEST_F(DateFieldTest, WeekDefaultsComeFromTheLocale) {
+  std::string out;
+  vl::FldFmtWeek(out, 202650, 0, "KW", nullptr);
+  EXPECT_EQ(out, "50/26");
+  vl::FldFmtWeek(out, 202650, 4, "KW", "");  // a given length stays
+  EXPECT_EQ(out, "????");
+  vl::dateState.y2kMode = 1;
+  vl::FldFmtWeek(out, 9950, 0, "KW", "");  // below 100000: a week in mode 1, of 1999
+  EXPECT_EQ(out, "50/99");
+  vl::FldFmtWeek(out, 100101, 0, "YMD", "");  // a date in mode 1
+  EXPECT_EQ(out, "01.01.10");
+}
+
+}  // namespace
