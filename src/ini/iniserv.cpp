@@ -340,7 +340,8 @@ std::int32_t ini_NextLine(std::int32_t hdl, HostString *buf, std::int32_t *eof) 
   if (buf != nullptr) {
     buf->len = 0;
     result = vl::IniNextLine(hdl, buf->bytes, buf->cap, length);
-    if (result == vl::kIniReading) buf->len = static_cast<std::int32_t>(length);
+    // The host receives the line as a text: a NUL ends it.
+    if (result == vl::kIniReading) buf->len = static_cast<std::int32_t>(std::strlen(buf->bytes));
   } else {
     result = vl::IniNextLine(hdl, nullptr, 0, length);
   }

@@ -134,7 +134,9 @@ std::int32_t l_CreateList(std::int32_t *hdl, HostString *name) {
   if (vl::AllocFails()) return vl::kHostListMemory;
   try {
     auto list = std::make_unique<ListRec>();
-    list->name.assign(vl::HostView(name));
+    // The name is a text: it ends at its first NUL.
+    const std::string_view given = vl::HostView(name);
+    list->name.assign(given.substr(0, given.find('\0')));
     *free = std::move(list);
   } catch (const std::bad_alloc &) {
     return vl::kHostListMemory;

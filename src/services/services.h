@@ -43,7 +43,7 @@ struct ListRec {
   ListRec(const ListRec &) = delete;  // `current` points into this record's own elements
   ListRec &operator=(const ListRec &) = delete;
 
-  std::string name;                       // the name given at creation, all its bytes
+  std::string name;                       // the name given at creation, up to its first NUL
   std::list<std::string> elements;        // the elements in order; any bytes, any length
   std::list<std::string>::iterator current = elements.end();  // end(): no current element
 

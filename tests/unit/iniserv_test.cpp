@@ -393,6 +393,24 @@ TEST_F(IniServ, walk_through_vlcall) {
   EXPECT_EQ(VlCall(18, nullptr), 0);  // ini_CloseAll reads no argument
 }
 
+TEST_F(IniServ, walk_line_with_a_nul_is_the_text_before_it) {
+  // A line is delivered as a text: its length is that of the text before a NUL.
+  const std::string path = File("n.ini", std::string("[s]\nk=ab\0cd\n\0x\nlast\n", 20));
+  std::int32_t hdl = 9;
+  ASSERT_EQ(ini_Open(path.c_str(), "s", &hdl), 0);
+  HostBuf buf(64, "stale");
+  std::int32_t eof = 9;
+  const char *expected[] = {"k=ab", "", "last\n"};
+  for (const char *line : expected) {
+    SCOPED_TRACE(line);
+    ASSERT_EQ(ini_NextLine(hdl, &buf, &eof), 0);
+    EXPECT_EQ(eof, 0);
+    EXPECT_EQ(buf.str(), line);
+  }
+  ASSERT_EQ(ini_NextLine(hdl, &buf, &eof), 0);
+  EXPECT_EQ(eof, 1);
+}
+
 TEST_F(IniServ, walk_caps_of_zero) {
   const std::string path = File("s.ini", kSample);
   std::int32_t hdl = 0;

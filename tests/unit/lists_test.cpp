@@ -126,9 +126,9 @@ TEST_F(ListsTest, SameNameTwiceFindsTheLowerHandleInAnyCase) {
   EXPECT_EQ(hdl, 3);
 }
 
-TEST_F(ListsTest, NameComesBackWithAllItsBytes) {
-  const std::string binary("a\0b\xff~$", 6);
+TEST_F(ListsTest, NameComesBackAsTheTextGiven) {
   const std::string longName(100000, 'N');
+  const std::string binary("\xff~$", 3);
   for (const std::string &given : {std::string("Mixed Case"), binary, longName, std::string()}) {
     vl::ResetListsForTest();
     const std::int32_t hdl = MakeList({}, given);
@@ -136,12 +136,23 @@ TEST_F(ListsTest, NameComesBackWithAllItsBytes) {
     EXPECT_EQ(l_Name(hdl, &name), 0);
     EXPECT_EQ(name.str(), given);
   }
-  // A name with a NUL is not found by the text before the NUL.
-  vl::ResetListsForTest();
-  MakeList({}, binary);
-  std::int32_t hdl = -1;
-  EXPECT_EQ(l_HdlByName("a", &hdl), 0);
-  EXPECT_EQ(hdl, 0);
+}
+
+TEST_F(ListsTest, NameEndsAtItsFirstNul) {
+  // A list's name is a text: bytes after a NUL are not part of it, so l_Name
+  // delivers the text before the NUL and l_HdlByName finds the list by it.
+  const std::string given("a\0b\xff~$", 6);
+  const std::int32_t hdl = MakeList({}, given);
+  HostBuf name(16, "old");
+  EXPECT_EQ(l_Name(hdl, &name), 0);
+  EXPECT_EQ(name.str(), "a");
+  std::int32_t found = -1;
+  EXPECT_EQ(l_HdlByName("A", &found), 0);
+  EXPECT_EQ(found, hdl);
+  // A name that begins with a NUL is empty.
+  const std::int32_t second = MakeList({}, std::string("\0x", 2));
+  EXPECT_EQ(l_Name(second, &name), 0);
+  EXPECT_EQ(name.str(), "");
 }
 
 TEST_F(ListsTest, NameLongerThanCapacityGives18) {
