@@ -538,14 +538,11 @@ int FmtDateNested(std::string &out, const std::tm &tm, int len, const char *form
     const Directive d = ReadDirective(f);
     f = d.end;
     if (IsYearLetter(d.letter)) ++ordinal;
-    // A width beyond the room overflows, except right-aligned with a precision,
-    // where the precision's blank skipping leaves the width without effect.
-    const bool widthCounts = d.width >= 1 && (d.left || d.precision < 0);
-    const Converted result = d.letter == '\0' ? Converted::kUnknown
-                             : widthCounts && d.width > remaining
-                                 ? Converted::kOverflow
-                                 : Convert(d, tm, static_cast<int>(remaining), depth, ordinal, chosen, week,
-                                           weekYear, conversion);
+    // A width beyond the room overflows at the fit test below, after the
+    // conversion: an unknown letter is copied as written, whatever its width.
+    const Converted result =
+        d.letter == '\0' ? Converted::kUnknown
+                         : Convert(d, tm, static_cast<int>(remaining), depth, ordinal, chosen, week, weekYear, conversion);
     if (result == Converted::kOverflow) return Overflow(out, len);
     if (result == Converted::kUnknown) {
       // An unknown directive is copied as written.

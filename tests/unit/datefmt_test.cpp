@@ -99,6 +99,8 @@ TEST_F(FmtDateTest, Overflow) {
       {"%d.%m.%y", 5, "?????", 0},  {"%d.", 2, "??", 0},        {"%d", 0, "", 0},
       {"", 0, "", 1},               {"%A", 5, "?????", 0},       {"%99999999999999d", 4, "????", 0},
       {"%-6d", 5, "?????", 0},      {"%c", 10, "??????????", 0}, {"abc", 2, "??", 0},
+      // An unknown letter is copied as written, whatever its width says.
+      {"%9q", 5, "%9q", 1},         {"%-99999q", 8, "%-99999q", 1}, {"%9q", 2, "??", 0},
   };
   for (const Case &c : cases) Check(tm, c);
 
