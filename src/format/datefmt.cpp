@@ -585,9 +585,10 @@ const char *OrEmpty(const char *s) { return s != nullptr ? s : ""; }
 
 int TwoDigits(int tmYear) { return (tmYear < 0 ? -tmYear : tmYear) % 100; }
 
-// FmtDate into a host work field: longer fields overflow at the work field's size.
+// FmtDate into a host work field: longer fields overflow at the work field's size,
+// unless the format is empty and writes nothing.
 int FormatField(std::string &out, const std::tm &tm, int len, const char *format) {
-  if (len > kTextWork) {
+  if (len > kTextWork && *format != '\0') {
     out.assign(static_cast<std::size_t>(kTextWork), OverflowFill());
     TraceLine('F', 2, "  OVERFLOW");
     return 0;

@@ -176,6 +176,11 @@ TEST_F(DateFieldTest, LongFieldsOverflowAtTheWorkField) {
   EXPECT_EQ(out, std::string(vl::kTextWork, '?'));
   EXPECT_EQ(vl::FldFmtMonth(out, 202612, 1 << 30, "%m"), 0);
   EXPECT_EQ(out.size(), static_cast<std::size_t>(vl::kTextWork));
+  // An empty format writes nothing, so no length makes it overflow.
+  EXPECT_EQ(vl::FldFmtMonth(out, 202612, vl::kTextWork + 1, ""), 1);
+  EXPECT_EQ(out, "");
+  EXPECT_EQ(vl::FldFmtTime(out, 45000, 1 << 30, nullptr), 1);
+  EXPECT_EQ(out, "");
 }
 
 TEST_F(DateFieldTest, WeekDefaultsComeFromTheLocale) {
