@@ -642,10 +642,10 @@ int Accept(std::int32_t &result, std::string &out, std::int64_t value) {
 int FldFmtDate(std::string &out, std::int64_t value, bool isGreg, int len, const char *format) {
   VL_TRACE_ENTRY('F', "FldFmtDate");
   out.clear();
-  if (value == 0 || format == nullptr || *format == '\0') return 1;
+  if (value == 0) return 1;
   std::tm tm{};
   DateToTm(tm, value, isGreg);
-  return FormatField(out, tm, len, format);
+  return FormatField(out, tm, len, OrEmpty(format));  // an empty format gives empty text
 }
 
 int FldFmtTime(std::string &out, std::int64_t seconds, int len, const char *format) {

@@ -183,6 +183,21 @@ TEST_F(DateFieldTest, LongFieldsOverflowAtTheWorkField) {
   EXPECT_EQ(out, "");
 }
 
+// An empty format is still run through FmtDate, with its trace lines; a value of 0
+// is not.
+TEST_F(DateFieldTest, EmptyDateFormatRunsTheFormatter) {
+  vltest::TraceCapture trace("F2");
+  std::string out = "x";
+  EXPECT_EQ(vl::FldFmtDate(out, 20065, true, 8, ""), 1);
+  EXPECT_EQ(out, "");
+  EXPECT_EQ(vl::FldFmtDate(out, 20261207, false, 8, nullptr), 1);
+  EXPECT_EQ(vl::FldFmtDate(out, 0, true, 8, "%d"), 1);
+  EXPECT_EQ(out, "");
+  EXPECT_EQ(trace.Joined(),
+            "F2: FmtDate(len=8, fmt=)\nF2:   output=[]\n"
+            "F2: FmtDate(len=8, fmt=)\nF2:   output=[]\n");
+}
+
 TEST_F(DateFieldTest, WeekDefaultsComeFromTheLocale) {
   std::string out;
   vl::FldFmtWeek(out, 202650, 0, "KW", nullptr);
