@@ -683,7 +683,9 @@ int FldFmtMonth(std::string &out, std::int64_t value, int len, const char *forma
   out.clear();
   if (value == 0) return 1;
   std::tm tm{};
-  DateToTm(tm, (value / 100) * 10000 + (value % 100) * 100 + 1, false);
+  // The first day of month value % 100 of year value / 100, taken apart as they
+  // are: a yyyymmdd value built from them would mix the parts of a negative value.
+  DateToTm(tm, RelativeDay(value / 100, value % 100, 1), true);
   return FormatField(out, tm, len, OrEmpty(format));
 }
 

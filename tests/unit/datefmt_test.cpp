@@ -198,6 +198,26 @@ TEST_F(DateFieldTest, EmptyDateFormatRunsTheFormatter) {
             "F2: FmtDate(len=8, fmt=)\nF2:   output=[]\n");
 }
 
+// A month value is year * 100 + month, both parts taken with the value's sign; the
+// text shows day 1 of that month, which runs on by the day-number formula when the
+// month is outside 1-12. Year -2026 is -126 by the year rule; its month -12 is
+// March-based month 1 of year -127, one day before 1 December -128.
+TEST_F(DateFieldTest, MonthValuesShowTheFirstDayOfTheirMonth) {
+  const struct {
+    std::int64_t value;
+    const char *expected;
+  } cases[] = {
+      {202612, "01.12.2026"}, {2612, "01.12.1926"},  {202600, "01.12.2025"}, {202613, "01.01.2027"},
+      {-7301, "01.11.1826"},  {-7300, "01.12.1826"}, {-202612, "30.11.-128"},
+  };
+  for (const auto &c : cases) {
+    SCOPED_TRACE(c.value);
+    std::string out;
+    EXPECT_EQ(vl::FldFmtMonth(out, c.value, 20, "%d.%m.%Y"), 1);
+    EXPECT_EQ(out, c.expected);
+  }
+}
+
 TEST_F(DateFieldTest, WeekDefaultsComeFromTheLocale) {
   std::string out;
   vl::FldFmtWeek(out, 202650, 0, "KW", nullptr);
