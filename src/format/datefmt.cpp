@@ -272,10 +272,15 @@ int ScanDate(std::tm &tm, const char *in, const char *format) {
   if (month == 2) longest = IsLeapYear(tm.tm_year) ? 29 : 28;
   else if (month == 4 || month == 6 || month == 9 || month == 11) longest = 30;
   if (tm.tm_mday > longest) return invalid();
-  // The date is valid, so filling tm from it directly gives what DateToTm of its
-  // yyyymmdd value gives (the year rule included), without the day-number round trip.
   const long long year = ApplyYearRule(tm.tm_year + 1900LL);
-  tm.tm_year = static_cast<int>(year - 1900);
+  if (year != tm.tm_year + 1900LL) {
+    // A year below 1000 becomes 1900 + year, where the day checked above may not
+    // exist (29 February of year 0 is 28 February 1900 to the formula).
+    DateToTm(tm, ((tm.tm_year + 1900LL) * 100 + month) * 100 + tm.tm_mday, false);
+    return 0;
+  }
+  // The date is valid, so filling tm from it directly gives what DateToTm of its
+  // yyyymmdd value gives, without the day-number round trip.
   tm.tm_yday = kMonthStart[GregorianLeap(year) ? 1 : 0][month - 1] + tm.tm_mday - 1;
   tm.tm_wday = FloorMod7(RelativeDay(year, month, tm.tm_mday) - 2);
   return 0;

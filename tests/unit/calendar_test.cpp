@@ -176,6 +176,9 @@ TEST(ScanDateTest, AcceptedForms) {
       {"50", "%W", 0, 1900, 12, 10},             {"53/20", "%W/%y", 0, 2020, 12, 28},
       {"07.12.26", "%-2d.%02m.%.2y", 0, 2026, 12, 7}, {"7", "%d%%", 0, 1900, 1, 7},
       {"31.12.99", "%d.%m.%y", 0, 1999, 12, 31},
+      // Year 0 is a leap year, and 1900 by the year rule, where the day-number
+      // formula gives 29 February the number of 28 February.
+      {"29.02.0000", "%d.%m.%Y", 0, 1900, 2, 28}, {"01.03.0000", "%d.%m.%Y", 0, 1900, 3, 1},
   };
   for (const ScanCase &c : cases) CheckScan(c);
 }
@@ -233,7 +236,7 @@ namespace {
 // date's yyyymmdd value for every valid date, the year rule included.
 TEST(ScanDateTest, DirectFillAgreesWithDateToTm) {
   int checked = 0;
-  for (int year : {26, 999, 1000, 1582, 1600, 1699, 1700, 1800, 1899, 1900, 1972, 2000, 2024, 2100, 2400, 9999}) {
+  for (int year : {0, 26, 400, 999, 1000, 1582, 1600, 1699, 1700, 1800, 1899, 1900, 1972, 2000, 2024, 2100, 2400, 9999}) {
     for (int month = 1; month <= 12; ++month) {
       for (int day = 1; day <= 31; ++day) {
         char text[16];
