@@ -193,7 +193,9 @@ int ScanDate(std::tm &tm, const char *in, const char *format) {
     if (*f != '%') continue;
     ++f;
     if (*f == '%') continue;
-    while (*f == '-' || *f == '0' || *f == ' ') ++f;
+    // Flags as FmtDate reads them: an optional "-", then an optional "0" or blank.
+    if (*f == '-') ++f;
+    if (*f == '0' || *f == ' ') ++f;
     while (*f >= '0' && *f <= '9') ++f;
     if (*f == '.') {
       ++f;

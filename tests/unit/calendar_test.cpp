@@ -175,6 +175,7 @@ TEST(ScanDateTest, AcceptedForms) {
       {"12/26", "%m/%y", 0, 2026, 12, 1},        {"50/26", "%W/%y", 0, 2026, 12, 7},
       {"50", "%W", 0, 1900, 12, 10},             {"53/20", "%W/%y", 0, 2020, 12, 28},
       {"07.12.26", "%-2d.%02m.%.2y", 0, 2026, 12, 7}, {"7", "%d%%", 0, 1900, 1, 7},
+      {"07.12.26", "%-0d.% m.%-00.1y", 0, 2026, 12, 7},
       {"31.12.99", "%d.%m.%y", 0, 1999, 12, 31},
       // Year 0 is a leap year, and 1900 by the year rule, where the day-number
       // formula gives 29 February the number of 28 February.
@@ -196,6 +197,10 @@ TEST(ScanDateTest, Failures) {
       {"24:00", "%H:%M", 12, 0, 0, 0},       {"23:60", "%H:%M", 12, 0, 0, 0},
       {"10:10:60", "%H:%M:%S", 12, 0, 0, 0}, {"54/26", "%W/%y", 12, 0, 0, 0},
       {"7 ", "%d", 13, 0, 0, 0},             {"07", "%", 12, 0, 0, 0},
+      // A directive has at most one "-", then at most one "0" or blank: the next
+      // flag character is its letter.
+      {"07", "%0-2d", 12, 0, 0, 0},          {"07", "%--d", 12, 0, 0, 0},
+      {"07", "%0 d", 12, 0, 0, 0},           {"07", "%-05.2x", 12, 0, 0, 0},
   };
   for (const ScanCase &c : cases) CheckScan(c);
 }
