@@ -139,6 +139,7 @@ std::int32_t HostDateFormat(HostString *result, Format &&format) {
 }  // namespace
 
 std::int32_t dict_Y2kMode(std::int32_t mode) {
+  VL_TRACE_ENTRY('F', "dict_Y2kMode");
   if (mode < 0 || mode > 2) {
     vl::TraceLine('F', 1, "dict_Y2kMode() failed: mode %d is not 0, 1 or 2", mode);
     return vl::kHostFailed;

@@ -8,6 +8,7 @@
 #include <climits>
 
 #include "format.h"
+#include "host.h"
 #include "testutil.h"
 
 
@@ -216,6 +217,19 @@ TEST_F(DateFieldTest, MonthValuesShowTheFirstDayOfTheirMonth) {
     EXPECT_EQ(vl::FldFmtMonth(out, c.value, 20, "%d.%m.%Y"), 1);
     EXPECT_EQ(out, c.expected);
   }
+}
+
+TEST_F(DateFieldTest, Y2kModeTracesItsEntryAndKeepsTheModeOnAFailure) {
+  vltest::TraceCapture trace("F3");
+  EXPECT_EQ(dict_Y2kMode(1), vl::kHostOk);
+  EXPECT_EQ(dict_Y2kMode(3), vl::kHostFailed);
+  EXPECT_EQ(dict_Y2kMode(INT32_MIN), vl::kHostFailed);
+  EXPECT_EQ(vl::dateState.y2kMode, 1);
+  const auto &lines = trace.lines();
+  ASSERT_EQ(lines.size(), 5u) << trace.Joined();
+  for (std::size_t i : {0u, 1u, 3u}) EXPECT_EQ(lines[i].rfind("F3: dict_Y2kMode(): file ", 0), 0u) << lines[i];
+  EXPECT_EQ(lines[2], "F1: dict_Y2kMode() failed: mode 3 is not 0, 1 or 2");
+  EXPECT_EQ(lines[4], "F1: dict_Y2kMode() failed: mode -2147483648 is not 0, 1 or 2");
 }
 
 TEST_F(DateFieldTest, WeekDefaultsComeFromTheLocale) {
