@@ -592,15 +592,11 @@ const char *OrEmpty(const char *s) { return s != nullptr ? s : ""; }
 
 int TwoDigits(int tmYear) { return (tmYear < 0 ? -tmYear : tmYear) % 100; }
 
-// FmtDate into a host work field: longer fields overflow at the work field's size,
-// unless the format is empty and writes nothing.
+// FmtDate into a host work field: a field longer than the work field keeps a text
+// that fits there, and a longer text overflows as a row of fill characters as long
+// as the work field.
 int FormatField(std::string &out, const std::tm &tm, int len, const char *format) {
-  if (len > kTextWork && *format != '\0') {
-    out.assign(static_cast<std::size_t>(kTextWork), OverflowFill());
-    TraceLine('F', 2, "  OVERFLOW");
-    return 0;
-  }
-  return FmtDate(out, tm, len, format);
+  return FmtDate(out, tm, std::min(len, kTextWork), format);
 }
 
 // The date part of a scanned tm as yyyymmdd or yymmdd.

@@ -381,8 +381,9 @@ struct DateState {
 inline constinit DateState dateState{};
 
 // Field formatters: text in out ("" for value 0). A field longer than the
-// kTextWork characters of the work field overflows as a row of kTextWork fill
-// characters. They return FmtDate's result (1 for an empty value).
+// kTextWork characters of the work field keeps a text that fits there; a longer
+// text overflows as a row of kTextWork fill characters. They return FmtDate's
+// result (1 for an empty value).
 int FldFmtDate(std::string &out, std::int64_t value, bool isGreg, int len, const char *format);
 int FldFmtTime(std::string &out, std::int64_t seconds, int len, const char *format);
 int FldFmtWeek(std::string &out, std::int64_t value, int len, const char *fvtyp, const char *format);

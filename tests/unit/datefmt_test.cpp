@@ -169,14 +169,23 @@ TEST_F(DateFieldTest, ScansNeverOverflowTheResult) {
   EXPECT_EQ(result, vl::RelativeDay(9999, 12, 31));
 }
 
-TEST_F(DateFieldTest, LongFieldsOverflowAtTheWorkField) {
+// A field longer than the work field keeps a text that fits there; a longer text
+// is a row of fill characters as long as the work field.
+TEST_F(DateFieldTest, LongFieldsKeepATextThatFitsTheWorkField) {
   std::string out;
   EXPECT_EQ(vl::FldFmtDate(out, 20065, true, vl::kTextWork, "%d"), 1);
   EXPECT_EQ(out, "07");
-  EXPECT_EQ(vl::FldFmtDate(out, 20065, true, vl::kTextWork + 1, "%d"), 0);
+  EXPECT_EQ(vl::FldFmtDate(out, 20065, true, vl::kTextWork + 1, "%d"), 1);
+  EXPECT_EQ(out, "07");
+  EXPECT_EQ(vl::FldFmtMonth(out, 202612, 1 << 30, "%m"), 1);
+  EXPECT_EQ(out, "12");
+  const std::string fits(vl::kTextWork - 2, '-');
+  EXPECT_EQ(vl::FldFmtDate(out, 20065, true, 1 << 30, (fits + "%d").c_str()), 1);
+  EXPECT_EQ(out, fits + "07");
+  EXPECT_EQ(vl::FldFmtDate(out, 20065, true, 1 << 30, (fits + "x%d").c_str()), 0);
   EXPECT_EQ(out, std::string(vl::kTextWork, '?'));
-  EXPECT_EQ(vl::FldFmtMonth(out, 202612, 1 << 30, "%m"), 0);
-  EXPECT_EQ(out.size(), static_cast<std::size_t>(vl::kTextWork));
+  EXPECT_EQ(vl::FldFmtTime(out, 45000, INT_MAX, "%-999999H"), 0);
+  EXPECT_EQ(out, std::string(vl::kTextWork, '?'));
   // An empty format writes nothing, so no length makes it overflow.
   EXPECT_EQ(vl::FldFmtMonth(out, 202612, vl::kTextWork + 1, ""), 1);
   EXPECT_EQ(out, "");
