@@ -139,7 +139,8 @@ std::optional<std::int32_t> ParseInt(std::string_view t) {
     base = 16;
     digits.remove_prefix(2);
   }
-  if (digits.empty()) return std::nullopt;
+  // One sign at most, before any 0x: from_chars would take a second one.
+  if (digits.empty() || digits[0] == '-' || digits[0] == '+') return std::nullopt;
   long long value = 0;
   const auto [end, ec] = std::from_chars(digits.data(), digits.data() + digits.size(), value, base);
   if (ec != std::errc() || end != digits.data() + digits.size()) return std::nullopt;
