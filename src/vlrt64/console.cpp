@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <map>
+#include <new>
 #include <optional>
 #include <string_view>
 #include <vector>
@@ -171,10 +172,23 @@ class Console {
     for (std::int32_t i = 0; module_.funcs[i].name != nullptr; ++i) byName_[module_.funcs[i].name] = i;
   }
 
-  // Runs one line; false when it could not be read.
+  // Runs one line; false when it could not be read. A line whose storage
+  // (a large capacity, say) cannot be had fails alone; the script goes on.
   bool Line(std::string_view line, long number) {
-    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
     lineNumber_ = number;
+    try {
+      return Run(line);
+    } catch (const std::bad_alloc &) {
+      std::fflush(out_);
+      std::fprintf(err_, "%s:%ld: not enough memory for this line\n", name_.c_str(), lineNumber_);
+      std::fflush(err_);
+      return false;
+    }
+  }
+
+ private:
+  bool Run(std::string_view line) {
+    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
     Reader r(line);
     if (r.AtEnd()) return true;
     const std::string name(r.Word());
@@ -223,7 +237,6 @@ class Console {
     return true;
   }
 
- private:
   static std::string ArgCountError(const std::string &name, std::uint32_t want, std::uint32_t got) {
     return name + " takes " + std::to_string(want) + " argument" + (want == 1 ? "" : "s") + ", got " +
            std::to_string(got);

@@ -7,12 +7,26 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <new>
 #include <sstream>
 
 #include "console.h"
 #include "testutil.h"
+
+// Allocations larger than this fail, so that a test can run out of memory.
+static std::size_t failAllocationsAbove = SIZE_MAX;
+
+void *operator new(std::size_t size) {
+  if (size > failAllocationsAbove) throw std::bad_alloc();
+  if (void *block = std::malloc(size != 0 ? size : 1)) return block;
+  throw std::bad_alloc();
+}
+void operator delete(void *block) noexcept { std::free(block); }
+void operator delete(void *block, std::size_t) noexcept { std::free(block); }
 
 namespace {
 
@@ -166,6 +180,15 @@ TEST(ConsoleTest, LongAndBinaryLinesDoNotBreakIt) {
   junk += "\x00\xff(\"";
   const ScriptRun run = RunText(junk + "\r\nf_None()\r\n");
   EXPECT_EQ(run.failures, 1);
+  EXPECT_EQ(run.out, "f_None -> 0\n");
+}
+
+TEST(ConsoleTest, StorageThatCannotBeHadFailsTheLineOnly) {
+  failAllocationsAbove = 1 << 20;
+  const ScriptRun run = RunText("# first\n\nf_All(1, _, 1, _, \"t\", _:2000000)\nf_None()\n");
+  failAllocationsAbove = SIZE_MAX;
+  EXPECT_EQ(run.failures, 1);
+  EXPECT_EQ(run.err, "s.vls:3: not enough memory for this line\n");
   EXPECT_EQ(run.out, "f_None -> 0\n");
 }
 
