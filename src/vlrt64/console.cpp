@@ -193,7 +193,7 @@ class Console {
     if (r.AtEnd()) return true;
     const std::string name(r.Word());
     if (name.empty()) return Error("expected a function name");
-    if (name == "echo" && r.Peek() == '"') {
+    if (name == "echo") {
       std::string text;
       std::string error;
       if (!r.QuotedText(text, error)) return Error(error);

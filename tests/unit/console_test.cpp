@@ -164,6 +164,8 @@ TEST(ConsoleTest, BadLinesAreReportedWithTheirNumbers) {
       {"f_None() extra", "unexpected text after the call"},
       {"f_None", "expected '(' after f_None"},
       {"\"x\"", "expected a function name"},
+      {"echo", "expected a quoted text"},
+      {"echo plain words", "expected a quoted text"},
       {"f_All($missing, _, 1, _, \"t\", _)", "argument 1 (i): no value remembered as $missing"},
   };
   for (const Case &c : cases) {
