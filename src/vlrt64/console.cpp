@@ -425,14 +425,51 @@ std::string Quote(const char *bytes, std::size_t length) {
   return out;
 }
 
+namespace {
+
+// Longest script line the console reads; the rest of a longer line is skipped.
+constexpr std::size_t kMaxLine = 64u << 20;
+
+// std::getline with a bound: a line beyond kMaxLine bytes sets `tooLong` and is
+// read to its end without being kept, so no input can exhaust memory.
+bool ReadLine(std::istream &in, std::string &line, bool &tooLong) {
+  line.clear();
+  tooLong = false;
+  std::streambuf *buf = in.rdbuf();
+  bool any = false;
+  for (;;) {
+    const int c = buf->sbumpc();
+    if (c == std::char_traits<char>::eof()) {
+      in.setstate(std::ios::eofbit);
+      return any;
+    }
+    any = true;
+    if (c == '\n') return true;
+    if (line.size() < kMaxLine) {
+      line += static_cast<char>(c);
+    } else {
+      tooLong = true;
+    }
+  }
+}
+
+}  // namespace
+
 int RunScript(const Module &module, std::istream &in, const std::string &scriptName, std::FILE *out,
               std::FILE *err) {
   Console console(module, scriptName, out, err);
   int failures = 0;
   long number = 0;
   std::string line;
-  while (std::getline(in, line)) {
+  bool tooLong = false;
+  while (ReadLine(in, line, tooLong)) {
     ++number;
+    if (tooLong) {
+      std::fflush(out);
+      std::fprintf(err, "%s:%ld: line longer than %zu bytes\n", scriptName.c_str(), number, kMaxLine);
+      ++failures;
+      continue;
+    }
     if (!console.Line(line, number)) ++failures;
   }
   if (in.bad()) {

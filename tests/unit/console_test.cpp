@@ -185,6 +185,14 @@ TEST(ConsoleTest, LongAndBinaryLinesDoNotBreakIt) {
   EXPECT_EQ(run.out, "f_None -> 0\n");
 }
 
+TEST(ConsoleTest, ALineBeyond64MegabytesIsSkipped) {
+  const std::string huge((64u << 20) + 1, 'x');
+  const ScriptRun run = RunText("f_None()\n" + huge + "\nf_None()\n");
+  EXPECT_EQ(run.failures, 1);
+  EXPECT_EQ(run.err, "s.vls:2: line longer than 67108864 bytes\n");
+  EXPECT_EQ(run.out, "f_None -> 0\nf_None -> 0\n");
+}
+
 TEST(ConsoleTest, StorageThatCannotBeHadFailsTheLineOnly) {
   failAllocationsAbove = 1 << 20;
   const ScriptRun run = RunText("# first\n\nf_All(1, _, 1, _, \"t\", _:2000000)\nf_None()\n");
