@@ -292,14 +292,16 @@ inline constexpr int kTextWork = 279;
 using TextField = std::array<char, kTextWork + 1>;
 
 // Formats `text` into a field of `len` columns. Returns 1 with the text, or 0 with
-// a fill row (too long a text under FMT_OVFL, or a field longer than kTextWork,
-// which gives kTextWork fill characters) or an empty text (len < 1).
+// a fill row (too long a text under FMT_OVFL, or a result longer than the
+// kTextWork characters of the work field, which gives kTextWork fill characters)
+// or an empty text (len < 1).
 int FmtText(TextField &out, std::string_view text, int len, unsigned flags);
 int FldFmtText(TextField &out, std::string_view text, int len, const char *ffmt);
 
 // Formats `in` and checks the formatted text against the validity class. Returns
-// 0 (out: the formatted text), 1 (empty input) or 3 (out: the refused character,
-// empty after a class syntax error).
+// 0 (out: the formatted text), 1 (empty input), 2 (a field longer than the work
+// field: a call error, traced) or 3 (out: the refused character, empty after a
+// class syntax error).
 int FldScanText(TextField &out, std::string_view in, int len, const char *ffmt, const char *valid);
 
 // ===========================================================================

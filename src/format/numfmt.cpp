@@ -63,8 +63,8 @@ constexpr ModeRange kModes[] = {
 };
 
 // All digits of a number text, read from the right, as one integer while that is
-// exact. A value of at most 15 digits is then the one correctly rounded division
-// of that integer by a power of ten: the nearest double to the text.
+// exact. Divided by a power of ten it is the nearest double to the text, which is
+// what the text reads back as.
 struct Mantissa {
   static constexpr std::uint64_t kPlaceMax = 1000000000000000000ULL;  // 1e18
   std::uint64_t value = 0;
@@ -101,15 +101,18 @@ constexpr std::uint64_t kPow10Int[] = {1ULL,
 constexpr double kPow10[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
                              1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
 constexpr std::uint64_t kTwoTo52 = 1ULL << 52;
+constexpr std::uint64_t kTwoTo50 = 1ULL << 50;
 
-// The normalised text of a value that is exactly `digits` / 10^`fraction`, when
-// printing it with `decimals` (at least `fraction`) decimals gives back those
-// digits: the value scaled to `decimals` decimals is an integer below 2^52, so the
-// double lies within half a unit of the last decimal. False otherwise.
+// The normalised text of a value computed as B + A / (place of A) from the digits
+// `digits` / 10^`fraction`, when printing it with `decimals` (at least `fraction`)
+// decimals gives back those digits: the value scaled to `decimals` decimals is an
+// integer below 2^50, so the two roundings of the computation (at most one unit in
+// the last place together) stay below a quarter of a unit of the last decimal.
+// False otherwise.
 bool ExactText(std::uint64_t digits, int fraction, int decimals, bool negative, std::string &out) {
   const int extra = decimals - fraction;
   if (extra < 0 || extra >= static_cast<int>(std::size(kPow10Int)) ||
-      digits > (kTwoTo52 - 1) / kPow10Int[extra]) {
+      digits > (kTwoTo50 - 1) / kPow10Int[extra]) {
     return false;
   }
   out.clear();
@@ -497,11 +500,10 @@ int ScanNum(double &result, std::string &out, std::string_view in, int prec, dou
     TraceLine('F', 2, "  illegal post decimal digits");
     return kScanDecimals;
   }
-  // A holds the decimals when a point was met; the digits as one integer give the
-  // same value, exactly rounded, while they fit.
-  const int fraction = inB ? aDigits : 0;
-  const bool exact = mantissa.exact && mantissa.value < 2 * kTwoTo52 && fraction < static_cast<int>(std::size(kPow10));
-  double value = exact ? static_cast<double>(mantissa.value) / kPow10[fraction] : inB ? b + a / placeA : a;
+  // A holds the decimals when a point was met. The value is computed in doubles as
+  // B + A / (place of A), so an input with more decimals than kept rounds as that
+  // sum does (4.565 to 4.56, 7.935 to 7.94), and MIN and MAX compare with it.
+  double value = inB ? b + a / placeA : a;
   if (signSeen) value = -value;
 
   if (value < range.low) {
@@ -525,9 +527,12 @@ int ScanNum(double &result, std::string &out, std::string_view in, int prec, dou
 
   // The normalised text: the value with the working number of decimals, without
   // trailing zeros; the result is what that text reads back as. When that text is
-  // the input's own digits, the value already is what it reads back as.
+  // the input's own digits, they read back as their nearest double.
+  const int fraction = inB ? aDigits : 0;
+  const bool exact = mantissa.exact && mantissa.value < 2 * kTwoTo52 && fraction < static_cast<int>(std::size(kPow10));
   if (exact && ExactText(mantissa.value, fraction, decimals, signSeen, out)) {
-    result = value + 0.0;  // a negative zero reads as zero
+    const double back = static_cast<double>(mantissa.value) / kPow10[fraction];
+    result = (signSeen ? -back : back) + 0.0;  // a negative zero reads as zero
     TraceLine('F', 2, "  output=[%s]", out.c_str());
     return kScanOk;
   }

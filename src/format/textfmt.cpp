@@ -69,7 +69,6 @@ int FmtText(TextField &out, std::string_view text, int len, unsigned flags) {
     TraceLine('F', 2, "  OVERFLOW");
     return 0;
   }
-  if (len > kTextWork) return Fill(out, kTextWork);  // the field cannot be held
   const auto width = static_cast<std::size_t>(len);
   if (n > width) {
     if ((flags & FMT_OVFL) != 0) return Fill(out, len);
@@ -83,6 +82,8 @@ int FmtText(TextField &out, std::string_view text, int len, unsigned flags) {
   } else if ((flags & FMT_RIGHT) != 0) {
     pad = width - n;
   }
+  // A field longer than the work field keeps its text when the text fits there.
+  if (pad + n > static_cast<std::size_t>(kTextWork)) return Fill(out, kTextWork);
   std::memset(out.data(), ' ', pad);
   char *dst = out.data() + pad;
   const char *src = text.data() + start;
@@ -106,6 +107,12 @@ int FldFmtText(TextField &out, std::string_view text, int len, const char *ffmt)
 int FldScanText(TextField &out, std::string_view in, int len, const char *ffmt, const char *valid) {
   VL_TRACE_ENTRY('F', "FldScanText");
   out[0] = '\0';
+  if (len > kTextWork) {
+    // A field the work field cannot hold cannot be scanned (its text could come
+    // back as a fill row).
+    TraceLine('F', 1, "FldScanText() failed: len=%d exceeds the work field of %d characters", len, kTextWork);
+    return kScanCallError;
+  }
   if (in.empty()) {
     TraceLine('F', 2, "  fld is empty");
     return kScanEmpty;

@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <map>
+#include <new>
 #include <optional>
 #include <string_view>
 #include <vector>
@@ -139,7 +140,8 @@ std::optional<std::int32_t> ParseInt(std::string_view t) {
     base = 16;
     digits.remove_prefix(2);
   }
-  if (digits.empty()) return std::nullopt;
+  // One sign at most, before any 0x: from_chars would take a second one.
+  if (digits.empty() || digits[0] == '-' || digits[0] == '+') return std::nullopt;
   long long value = 0;
   const auto [end, ec] = std::from_chars(digits.data(), digits.data() + digits.size(), value, base);
   if (ec != std::errc() || end != digits.data() + digits.size()) return std::nullopt;
@@ -170,15 +172,28 @@ class Console {
     for (std::int32_t i = 0; module_.funcs[i].name != nullptr; ++i) byName_[module_.funcs[i].name] = i;
   }
 
-  // Runs one line; false when it could not be read.
+  // Runs one line; false when it could not be read. A line whose storage
+  // (a large capacity, say) cannot be had fails alone; the script goes on.
   bool Line(std::string_view line, long number) {
-    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
     lineNumber_ = number;
+    try {
+      return Run(line);
+    } catch (const std::bad_alloc &) {
+      std::fflush(out_);
+      std::fprintf(err_, "%s:%ld: not enough memory for this line\n", name_.c_str(), lineNumber_);
+      std::fflush(err_);
+      return false;
+    }
+  }
+
+ private:
+  bool Run(std::string_view line) {
+    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
     Reader r(line);
     if (r.AtEnd()) return true;
     const std::string name(r.Word());
     if (name.empty()) return Error("expected a function name");
-    if (name == "echo" && r.Peek() == '"') {
+    if (name == "echo") {
       std::string text;
       std::string error;
       if (!r.QuotedText(text, error)) return Error(error);
@@ -222,7 +237,6 @@ class Console {
     return true;
   }
 
- private:
   static std::string ArgCountError(const std::string &name, std::uint32_t want, std::uint32_t got) {
     return name + " takes " + std::to_string(want) + " argument" + (want == 1 ? "" : "s") + ", got " +
            std::to_string(got);
@@ -411,14 +425,51 @@ std::string Quote(const char *bytes, std::size_t length) {
   return out;
 }
 
+namespace {
+
+// Longest script line the console reads; the rest of a longer line is skipped.
+constexpr std::size_t kMaxLine = 64u << 20;
+
+// std::getline with a bound: a line beyond kMaxLine bytes sets `tooLong` and is
+// read to its end without being kept, so no input can exhaust memory.
+bool ReadLine(std::istream &in, std::string &line, bool &tooLong) {
+  line.clear();
+  tooLong = false;
+  std::streambuf *buf = in.rdbuf();
+  bool any = false;
+  for (;;) {
+    const int c = buf->sbumpc();
+    if (c == std::char_traits<char>::eof()) {
+      in.setstate(std::ios::eofbit);
+      return any;
+    }
+    any = true;
+    if (c == '\n') return true;
+    if (line.size() < kMaxLine) {
+      line += static_cast<char>(c);
+    } else {
+      tooLong = true;
+    }
+  }
+}
+
+}  // namespace
+
 int RunScript(const Module &module, std::istream &in, const std::string &scriptName, std::FILE *out,
               std::FILE *err) {
   Console console(module, scriptName, out, err);
   int failures = 0;
   long number = 0;
   std::string line;
-  while (std::getline(in, line)) {
+  bool tooLong = false;
+  while (ReadLine(in, line, tooLong)) {
     ++number;
+    if (tooLong) {
+      std::fflush(out);
+      std::fprintf(err, "%s:%ld: line longer than %zu bytes\n", scriptName.c_str(), number, kMaxLine);
+      ++failures;
+      continue;
+    }
     if (!console.Line(line, number)) ++failures;
   }
   if (in.bad()) {

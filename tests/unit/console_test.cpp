@@ -7,12 +7,26 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <new>
 #include <sstream>
 
 #include "console.h"
 #include "testutil.h"
+
+// Allocations larger than this fail, so that a test can run out of memory.
+static std::size_t failAllocationsAbove = SIZE_MAX;
+
+void *operator new(std::size_t size) {
+  if (size > failAllocationsAbove) throw std::bad_alloc();
+  if (void *block = std::malloc(size != 0 ? size : 1)) return block;
+  throw std::bad_alloc();
+}
+void operator delete(void *block) noexcept { std::free(block); }
+void operator delete(void *block, std::size_t) noexcept { std::free(block); }
 
 namespace {
 
@@ -137,6 +151,11 @@ TEST(ConsoleTest, BadLinesAreReportedWithTheirNumbers) {
       {"f_None(1)", "f_None takes 0 arguments, got more"},
       {"f_All(1.5, _, 1, _, \"t\", _)", "argument 1 (i): bad integer '1.5'"},
       {"f_All(2147483648, _, 1, _, \"t\", _)", "argument 1 (i): bad integer '2147483648'"},
+      {"f_All(--5, _, 1, _, \"t\", _)", "argument 1 (i): bad integer '--5'"},
+      {"f_All(+-5, _, 1, _, \"t\", _)", "argument 1 (i): bad integer '+-5'"},
+      {"f_All(0x-5, _, 1, _, \"t\", _)", "argument 1 (i): bad integer '0x-5'"},
+      {"f_All(1, -+2, 1, _, \"t\", _)", "argument 2 (o): bad integer '-+2'"},
+      {"f_All(1, _, 1, _, \"t\", _:--3)", "argument 6 (s): bad capacity"},
       {"f_All(1, _, x, _, \"t\", _)", "argument 3 (r): bad real 'x'"},
       {"f_All(1, _, 1, _, t, _)", "argument 5 (t): expected a quoted text"},
       {"f_All(1, _, 1, _, \"t\", \"long\":3)", "argument 6 (s): text longer than its capacity"},
@@ -145,6 +164,8 @@ TEST(ConsoleTest, BadLinesAreReportedWithTheirNumbers) {
       {"f_None() extra", "unexpected text after the call"},
       {"f_None", "expected '(' after f_None"},
       {"\"x\"", "expected a function name"},
+      {"echo", "expected a quoted text"},
+      {"echo plain words", "expected a quoted text"},
       {"f_All($missing, _, 1, _, \"t\", _)", "argument 1 (i): no value remembered as $missing"},
   };
   for (const Case &c : cases) {
@@ -161,6 +182,23 @@ TEST(ConsoleTest, LongAndBinaryLinesDoNotBreakIt) {
   junk += "\x00\xff(\"";
   const ScriptRun run = RunText(junk + "\r\nf_None()\r\n");
   EXPECT_EQ(run.failures, 1);
+  EXPECT_EQ(run.out, "f_None -> 0\n");
+}
+
+TEST(ConsoleTest, ALineBeyond64MegabytesIsSkipped) {
+  const std::string huge((64u << 20) + 1, 'x');
+  const ScriptRun run = RunText("f_None()\n" + huge + "\nf_None()\n");
+  EXPECT_EQ(run.failures, 1);
+  EXPECT_EQ(run.err, "s.vls:2: line longer than 67108864 bytes\n");
+  EXPECT_EQ(run.out, "f_None -> 0\nf_None -> 0\n");
+}
+
+TEST(ConsoleTest, StorageThatCannotBeHadFailsTheLineOnly) {
+  failAllocationsAbove = 1 << 20;
+  const ScriptRun run = RunText("# first\n\nf_All(1, _, 1, _, \"t\", _:2000000)\nf_None()\n");
+  failAllocationsAbove = SIZE_MAX;
+  EXPECT_EQ(run.failures, 1);
+  EXPECT_EQ(run.err, "s.vls:3: not enough memory for this line\n");
   EXPECT_EQ(run.out, "f_None -> 0\n");
 }
 

@@ -15,6 +15,7 @@
 //      locales.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cfloat>
 #include <climits>
 #include <cmath>
@@ -414,6 +415,11 @@ TEST_F(NumFmtTest, ScanModesAndCodes) {
       {"-999999.5", kReal, 1, 0, 0, 8, 0, "", 0},
       {"99999999999", kLreal, 0, 0, 0, 0, 99999999999.0, "99999999999", 0},
       {"1.234", kNone, 2, 0, 0, 0, 1.23, "1.23", 0},
+      // The value is B + A / (place of A) in doubles: 4 + 0.565 lies below 4.565
+      // and 7 + 0.935 above 7.935, so they round down and up.
+      {"4.565", kLreal, 2, 0, 0, 0, 4.56, "4.56", 0},
+      {"7.935", kLreal, 2, 0, 0, 0, 7.94, "7.94", 0},
+      {"4.565", kLreal, 3, 4.565, 10, 10, 0, "", 0},
       {"12.50", kNone, 2, 0, 0, 0, 12.5, "12.5", 0},
       {"12.5", kNone, 0, 0, 0, 7, 0, "", 0},
       {"5", kNone, 0, 1, 10, 0, 5, "5", 0},
@@ -556,9 +562,21 @@ TEST_F(NumFmtTest, ScanAgreesWithStrtod) {
       ASSERT_NE(out.back(), '0');
     }
     if (intDigits + decimals <= 15) {
-      // Up to 15 digits the value is the nearest double to the text.
-      ASSERT_EQ(result, expected + 0.0);
-      ASSERT_EQ(out, expected == 0 ? "" : Normalised(expected, prec));
+      // Up to 15 digits the integer part and the decimals are exact doubles, and
+      // the value is the integer part plus the decimals over their place: within
+      // a unit in the last place of the nearest double to the text.
+      const std::size_t from = text[0] == '-' ? 1 : 0;
+      const std::size_t point = std::min(text.find('.'), text.size());
+      const std::string decimalDigits = point < text.size() ? text.substr(point + 1) : "";
+      double value = std::strtod(text.substr(from, point - from).c_str(), nullptr);
+      if (!decimalDigits.empty()) {
+        const double place = std::pow(10.0, static_cast<double>(decimalDigits.size()));
+        value += std::strtod(decimalDigits.c_str(), nullptr) / place;
+      }
+      if (from == 1) value = -value;
+      ASSERT_LE(std::fabs(value - expected), std::fabs(std::nextafter(expected, 0.0) - expected));
+      const std::string normalised = Normalised(value, prec);
+      ASSERT_EQ(out, std::strtod(normalised.c_str(), nullptr) == 0 ? "" : normalised);
     }
   }
 }

@@ -95,7 +95,9 @@ TEST_F(TextFmtTest, FormatsByTable) {
       {"negative length", "abc", -7, "O", "", 0},
       {"widest field", "x", 279, "R", right279, 1},
       {"field beyond the work field", "x", 280, "R", fill279, 0},
-      {"INT_MAX", "x", 2147483647, "", fill279, 0},
+      {"INT_MAX, right-aligned", "x", 2147483647, "R", fill279, 0},
+      {"INT_MAX, a text that fits the work field", "x", 2147483647, "", "x", 1},
+      {"beyond the work field, cut to it", std::string(300, 'y'), 280, "", fill279, 0},
       {"bytes as they are", "\x01\xFF\x7F\t", 4, "R", "\x01\xFF\x7F\t", 1},
   };
   for (const Case &c : cases) {
@@ -159,9 +161,11 @@ TEST_F(TextFmtTest, ScanChecksTheFormattedText) {
       {"  ", 3, "", "[0-9]*", 0, ""},
       {"JA", 2, "", "JN", 3, "A"},
       {"abc", 0, "", "[0-9]*", 0, ""},
+      {"abc", 279, "", "[a-z]*", 0, "abc"},
+      {"abc", 280, "", "[a-z]*", 2, ""},  // the work field cannot hold the field
   };
   for (const Case &c : cases) {
-    SCOPED_TRACE(c.in);
+    SCOPED_TRACE(std::string(c.in) + " len " + std::to_string(c.len));
     vl::TextField out;
     out.fill('#');
     EXPECT_EQ(vl::FldScanText(out, c.in, c.len, c.ffmt, c.valid), c.code);
