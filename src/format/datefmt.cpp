@@ -164,6 +164,44 @@ int ScanDigits(char letter) {
   }
 }
 
+// A directive as written: flags, width and precision, and its letter.
+struct Directive {
+  bool left = false;      // "-"
+  char pad = '\0';        // '0', ' ' or none
+  long width = -1;        // -1: none
+  long precision = -1;    // -1: none
+  char letter = '\0';
+  const char *begin = nullptr;  // the "%" in the format
+  const char *end = nullptr;    // just past the letter
+};
+
+constexpr long kNumberCap = 1L << 20;  // widths and precisions saturate here
+
+// Reads a directive at `f` (just past its "%"); the letter is '\0' at the end of
+// the format.
+Directive ReadDirective(const char *percent) {
+  Directive d;
+  d.begin = percent;
+  const char *f = percent + 1;
+  if (*f == '-') {
+    d.left = true;
+    ++f;
+  }
+  if (*f == '0' || *f == ' ') d.pad = *f++;
+  if (*f >= '0' && *f <= '9') {
+    d.width = 0;
+    while (*f >= '0' && *f <= '9') d.width = std::min(d.width * 10 + (*f++ - '0'), kNumberCap);
+  }
+  if (*f == '.') {
+    ++f;
+    d.precision = 0;
+    while (*f >= '0' && *f <= '9') d.precision = std::min(d.precision * 10 + (*f++ - '0'), kNumberCap);
+  }
+  d.letter = *f;
+  d.end = *f != '\0' ? f + 1 : f;
+  return d;
+}
+
 int TwoDigitYear(int value) { return value < YEAR_PIVOT ? value + 100 : value; }
 
 }  // namespace
@@ -191,9 +229,13 @@ int ScanDate(std::tm &tm, const char *in, const char *format) {
   int week = 0;
   for (const char *f = format; *f != '\0'; ++f) {
     if (*f != '%') continue;
+    if (f[1] == '%') {
+      ++f;
+      continue;
+    }
+    // Flags, width and precision are skipped, read as ReadDirective reads them
+    // (inline here: this loop is the hot path of every date scan).
     ++f;
-    if (*f == '%') continue;
-    // Flags as FmtDate reads them: an optional "-", then an optional "0" or blank.
     if (*f == '-') ++f;
     if (*f == '0' || *f == ' ') ++f;
     while (*f >= '0' && *f <= '9') ++f;
@@ -296,44 +338,6 @@ namespace {
 // Nested %c, %x and %X formats deeper than this overflow (a format that names
 // itself would otherwise never end).
 constexpr int kMaxNesting = 4;
-
-// A directive as written: flags, width and precision, and its letter.
-struct Directive {
-  bool left = false;      // "-"
-  char pad = '\0';        // '0', ' ' or none
-  long width = -1;        // -1: none
-  long precision = -1;    // -1: none
-  char letter = '\0';
-  const char *begin = nullptr;  // the "%" in the format
-  const char *end = nullptr;    // just past the letter
-};
-
-constexpr long kNumberCap = 1L << 20;  // widths and precisions saturate here
-
-// Reads a directive at `f` (just past its "%"); the letter is '\0' at the end of
-// the format.
-Directive ReadDirective(const char *percent) {
-  Directive d;
-  d.begin = percent;
-  const char *f = percent + 1;
-  if (*f == '-') {
-    d.left = true;
-    ++f;
-  }
-  if (*f == '0' || *f == ' ') d.pad = *f++;
-  if (*f >= '0' && *f <= '9') {
-    d.width = 0;
-    while (*f >= '0' && *f <= '9') d.width = std::min(d.width * 10 + (*f++ - '0'), kNumberCap);
-  }
-  if (*f == '.') {
-    ++f;
-    d.precision = 0;
-    while (*f >= '0' && *f <= '9') d.precision = std::min(d.precision * 10 + (*f++ - '0'), kNumberCap);
-  }
-  d.letter = *f;
-  d.end = *f != '\0' ? f + 1 : f;
-  return d;
-}
 
 bool IsYearLetter(char c) { return c == 'Y' || c == 'y'; }
 
@@ -634,9 +638,15 @@ int Accept(std::int32_t &result, std::string &out, std::int64_t value) {
   if (value > INT32_MAX) return kScanTooHigh;
   if (value < INT32_MIN) return kScanTooLow;
   result = static_cast<std::int32_t>(value);
-  char text[24];
-  const auto [end, ec] = std::to_chars(text, text + sizeof text, value);
-  out.assign(text, end);
+  char text[16];
+  char *p = text + sizeof text;
+  auto magnitude = static_cast<std::uint32_t>(value < 0 ? -value : value);
+  do {
+    *--p = static_cast<char>('0' + magnitude % 10);
+    magnitude /= 10;
+  } while (magnitude != 0);
+  if (value < 0) *--p = '-';
+  out.assign(p, text + sizeof text);
   return kScanOk;
 }
 
