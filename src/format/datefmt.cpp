@@ -46,6 +46,20 @@ static_assert(kBaseDay == 99287);
 
 int FloorMod7(std::int64_t v) { return static_cast<int>(((v % 7) + 7) % 7); }
 
+// "%lld" of a value, written backwards into the end of `room`; the text is returned.
+std::string_view Decimal(long long value, char (&room)[24]) {
+  char *const end = room + sizeof room;
+  char *p = end;
+  unsigned long long magnitude = value < 0 ? 0ULL - static_cast<unsigned long long>(value)
+                                           : static_cast<unsigned long long>(value);
+  do {
+    *--p = static_cast<char>('0' + magnitude % 10);
+    magnitude /= 10;
+  } while (magnitude != 0);
+  if (value < 0) *--p = '-';
+  return {p, static_cast<std::size_t>(end - p)};
+}
+
 }  // namespace
 
 bool IsLeapYear(long long year) noexcept { return GregorianLeap(ApplyYearRule(year)); }
@@ -394,16 +408,7 @@ struct Conversion {
 
   // "%*lld": right-aligned in `width` places, never cut.
   void Number(long long value, int width) {
-    char *end = digits + sizeof digits;
-    char *p = end;
-    unsigned long long magnitude = value < 0 ? 0ULL - static_cast<unsigned long long>(value)
-                                             : static_cast<unsigned long long>(value);
-    do {
-      *--p = static_cast<char>('0' + magnitude % 10);
-      magnitude /= 10;
-    } while (magnitude != 0);
-    if (value < 0) *--p = '-';
-    core = std::string_view(p, static_cast<std::size_t>(end - p));
+    core = Decimal(value, digits);
     blanks = std::max(width - static_cast<int>(core.size()), 0);
   }
   void Text(std::string_view text) {
@@ -638,15 +643,8 @@ int Accept(std::int32_t &result, std::string &out, std::int64_t value) {
   if (value > INT32_MAX) return kScanTooHigh;
   if (value < INT32_MIN) return kScanTooLow;
   result = static_cast<std::int32_t>(value);
-  char text[16];
-  char *p = text + sizeof text;
-  auto magnitude = static_cast<std::uint32_t>(value < 0 ? -value : value);
-  do {
-    *--p = static_cast<char>('0' + magnitude % 10);
-    magnitude /= 10;
-  } while (magnitude != 0);
-  if (value < 0) *--p = '-';
-  out.assign(p, text + sizeof text);
+  char text[24];
+  out = Decimal(value, text);
   return kScanOk;
 }
 
