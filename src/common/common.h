@@ -92,6 +92,9 @@ inline char AsciiUpper(char c) noexcept {
   return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
 }
 bool EqualNoCase(std::string_view a, std::string_view b) noexcept;
+
+// A text argument the host left out reads as empty.
+inline const char *OrEmpty(const char *s) noexcept { return s != nullptr ? s : ""; }
 // <0, 0 or >0 like strcmp, comparing lower-cased bytes as unsigned.
 int CompareNoCase(std::string_view a, std::string_view b) noexcept;
 std::string LowerAscii(std::string_view s);

@@ -595,9 +595,7 @@ int FmtDate(std::string &out, const std::tm &tm, int len, const char *format) {
 namespace vl {
 namespace {
 
-bool IsType(const char *fvtyp, std::string_view name) { return EqualNoCase(fvtyp != nullptr ? fvtyp : "", name); }
-
-const char *OrEmpty(const char *s) { return s != nullptr ? s : ""; }
+bool IsType(const char *fvtyp, std::string_view name) { return EqualNoCase(OrEmpty(fvtyp), name); }
 
 int TwoDigits(int tmYear) { return (tmYear < 0 ? -tmYear : tmYear) % 100; }
 

@@ -94,21 +94,21 @@ std::int32_t scan_Num(const char *in, const char *pfvt, std::int32_t pprec, doub
                       const char *pvalid, double *result, HostString *out, std::int32_t *rc) {
   double value = 0;
   std::string text;
-  const int code = vl::FldScanNum(value, text, in != nullptr ? in : "", pfvt, pprec, pmin, pmax, pvalid);
+  const int code = vl::FldScanNum(value, text, vl::OrEmpty(in), pfvt, pprec, pmin, pmax, pvalid);
   *result = value;
   return vl::FinishScan(code, text.c_str(), out, rc);
 }
 
 std::int32_t fmt_Text(const char *pval, std::int32_t plen, const char *pflags, HostString *result) {
   vl::TextField field;
-  vl::FldFmtText(field, pval != nullptr ? pval : "", plen, pflags);
+  vl::FldFmtText(field, vl::OrEmpty(pval), plen, pflags);
   return vl::StoreText(result, field.data());
 }
 
 std::int32_t scan_Text(const char *in, std::int32_t plen, const char *pflags, const char *pvalid, HostString *out,
                        std::int32_t *rc) {
   vl::TextField field;
-  const int code = vl::FldScanText(field, in != nullptr ? in : "", plen, pflags, pvalid);
+  const int code = vl::FldScanText(field, vl::OrEmpty(in), plen, pflags, pvalid);
   return vl::FinishScan(code, field.data(), out, rc);
 }
 

@@ -183,7 +183,7 @@ bool BuildClass(std::string_view cls, std::array<bool, 256> &allowed) {
 
 unsigned NumFlagWord(const char *ffmt) noexcept {
   unsigned flags = 0;
-  for (const char *p = ffmt != nullptr ? ffmt : ""; *p != '\0'; ++p) {
+  for (const char *p = OrEmpty(ffmt); *p != '\0'; ++p) {
     switch (*p) {
       case 'B': flags |= FMT_BZERO; break;
       case 'G': flags |= FMT_GROUP; break;
@@ -200,7 +200,7 @@ unsigned NumFlagWord(const char *ffmt) noexcept {
 }
 
 CheckMode CheckModeOf(const char *fvtyp) noexcept {
-  const std::string_view type = fvtyp != nullptr ? fvtyp : "";
+  const std::string_view type = OrEmpty(fvtyp);
   if (EqualNoCase(type, "I")) return FMCHK_INT;
   if (EqualNoCase(type, "D")) return FMCHK_LINT;
   if (EqualNoCase(type, "S")) return FMCHK_REAL;
@@ -572,7 +572,7 @@ int FldScanNum(double &result, std::string &out, std::string_view in, const char
 int FmtCheckValid(std::string_view text, const char *valid, char &bad) {
   VL_TRACE_ENTRY('F', "FmtCheckValid");
   bad = '\0';
-  const std::string_view cls = valid != nullptr ? valid : "";
+  const std::string_view cls = OrEmpty(valid);
   std::array<bool, 256> allowed;
   if (!cls.empty() && !BuildClass(cls, allowed)) {
     TraceLine('F', 1, "FmtCheckValid() failed: syntax error in character class '%s'", valid);

@@ -33,7 +33,7 @@ int Fill(TextField &out, int count) {
 
 unsigned TextFlagWord(const char *ffmt) noexcept {
   unsigned flags = 0;
-  for (const char *p = ffmt != nullptr ? ffmt : ""; *p != '\0'; ++p) {
+  for (const char *p = OrEmpty(ffmt); *p != '\0'; ++p) {
     switch (*p) {
       case 'C': flags |= FMT_CENTR; break;
       case 'L': flags &= ~FMT_RIGHT; break;

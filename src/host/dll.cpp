@@ -51,7 +51,7 @@ std::int32_t dll_Debug(std::int32_t debug) {
 std::int32_t dll_SetDebugFlags(const char *fs, const char *fname) {
   vl::TraceConfig &trace = vl::traceConfig;
   trace.flags.fill(0);
-  for (const char *p = fs != nullptr ? fs : ""; *p != '\0';) {
+  for (const char *p = vl::OrEmpty(fs); *p != '\0';) {
     const char taken = *p++;
     const std::int8_t level = ParseLevel(p);
     if (taken >= 'A' && taken <= 'Z') {
@@ -76,7 +76,7 @@ std::int32_t dll_SetDebugFlags(const char *fs, const char *fname) {
   }
   std::setvbuf(file, traceFileBuffer, _IOLBF, sizeof traceFileBuffer);
   std::fprintf(file, "\n** %s", vl::TimeText24(vl::Now()).c_str());
-  std::fprintf(file, "   Flags = [%s]\n\n", fs != nullptr ? fs : "");
+  std::fprintf(file, "   Flags = [%s]\n\n", vl::OrEmpty(fs));
   trace.file = file;
   return vl::kHostOk;
 }

@@ -105,7 +105,7 @@ bool IniParseEntry(std::string_view text, std::string_view &name, std::string_vi
 // ---------------------------------------------------------------------------
 
 std::unique_ptr<IniStream> IniStream::Open(const char *path) {
-  std::FILE *file = std::fopen(path != nullptr ? path : "", "rb");
+  std::FILE *file = std::fopen(OrEmpty(path), "rb");
   if (file == nullptr) return nullptr;
   struct stat info {};
   if (fstat(fileno(file), &info) == 0 && S_ISDIR(info.st_mode)) {

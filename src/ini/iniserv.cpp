@@ -24,8 +24,6 @@ constexpr std::size_t kValueMax = 1023;
 // Block size of the copy across devices.
 constexpr std::size_t kCopyBlock = 1024;
 
-const char *Text(const char *s) noexcept { return s != nullptr ? s : ""; }
-
 std::FILE *CreateTarget(const char *path) { return std::fopen(path, "wb"); }
 
 constexpr IniWriteOps kRealOps{&std::rename, &CreateTarget};
@@ -218,10 +216,10 @@ IniWrite CopyOver(const std::string &target, const std::string &temp) {
 }  // namespace
 
 IniWrite IniWriteEntry(const char *fname, const char *section, const char *entry, const char *value) {
-  fname = Text(fname);
-  section = Text(section);
-  entry = Text(entry);
-  value = Text(value);
+  fname = OrEmpty(fname);
+  section = OrEmpty(section);
+  entry = OrEmpty(entry);
+  value = OrEmpty(value);
   const std::string target = ResolvedPath(fname);
   const auto in = IniStream::Open(target.c_str());
   if (in == nullptr) {
@@ -254,14 +252,14 @@ void SetIniWriteOpsForTest(const IniWriteOps *ops) noexcept { writeOps = ops != 
 // Host functions
 // ---------------------------------------------------------------------------
 
-using vl::Text;
+using vl::OrEmpty;
 using vl::TraceLine;
 
 std::int32_t ini_GetInt(const char *section, const char *entry, std::int32_t def, const char *fname,
                         std::int32_t *val_p) {
-  section = Text(section);
-  entry = Text(entry);
-  fname = Text(fname);
+  section = OrEmpty(section);
+  entry = OrEmpty(entry);
+  fname = OrEmpty(fname);
   TraceLine('I', 3, "ini_GetInt(section=\"%s\",entry=\"%s\",def=%d,fname=\"%s\")", section, entry, def, fname);
   std::string value;
   std::int32_t result = def;
@@ -273,10 +271,10 @@ std::int32_t ini_GetInt(const char *section, const char *entry, std::int32_t def
 
 std::int32_t ini_GetString(const char *section, const char *entry, const char *def, const char *fname,
                            HostString *val) {
-  section = Text(section);
-  entry = Text(entry);
-  def = Text(def);
-  fname = Text(fname);
+  section = OrEmpty(section);
+  entry = OrEmpty(entry);
+  def = OrEmpty(def);
+  fname = OrEmpty(fname);
   TraceLine('I', 3, "ini_GetString(section=\"%s\",entry=\"%s\",def=\"%s\",fname=\"%s\")", section, entry, def,
             fname);
   std::string value;
@@ -293,15 +291,15 @@ std::int32_t ini_GetString(const char *section, const char *entry, const char *d
 }
 
 std::int32_t ini_SetString(const char *section, const char *entry, const char *val, const char *fname) {
-  TraceLine('I', 3, "ini_SetString(section=\"%s\",entry=\"%s\",val=\"%s\",fname=\"%s\")", Text(section),
-            Text(entry), Text(val), Text(fname));
+  TraceLine('I', 3, "ini_SetString(section=\"%s\",entry=\"%s\",val=\"%s\",fname=\"%s\")", OrEmpty(section),
+            OrEmpty(entry), OrEmpty(val), OrEmpty(fname));
   vl::IniWriteEntry(fname, section, entry, val);
   return vl::kHostOk;
 }
 
 std::int32_t ini_Open(const char *fname, const char *section, std::int32_t *hdl) {
-  fname = Text(fname);
-  section = Text(section);
+  fname = OrEmpty(fname);
+  section = OrEmpty(section);
   TraceLine('I', 3, "ini_Open(fname=\"%s\",section=\"%s\")", fname, section);
   errno = 0;
   std::int32_t handle = vl::IniOpen(fname, section);
@@ -325,7 +323,7 @@ std::int32_t ini_CloseAll() {
 }
 
 std::int32_t ini_FindSection(std::int32_t hdl, const char *section, std::int32_t *eof) {
-  section = Text(section);
+  section = OrEmpty(section);
   TraceLine('I', 3, "ini_FindSection(hdl=%d,section=\"%s\")", hdl, section);
   const std::int32_t result = vl::IniSeekSection(hdl, section);
   if (eof != nullptr) *eof = result;

@@ -188,12 +188,12 @@ void ResetMdfForTest() {
 std::int32_t mdf_Get(const char *fname, const char *section, const char *filter, HostString *xbuf,
                      std::int32_t *rc_p) {
   vl::MdfState &state = vl::State();
-  fname = fname != nullptr ? fname : "";
-  section = section != nullptr ? section : "";
+  fname = vl::OrEmpty(fname);
+  section = vl::OrEmpty(section);
   std::int32_t rc = 0;
   if (rc_p != nullptr) *rc_p = 0;
   vl::Diagnostic("mdf_Get: section = %s\n", section);
-  vl::ApplyFilter(state, filter != nullptr ? filter : "");
+  vl::ApplyFilter(state, vl::OrEmpty(filter));
 
   // The cache answers a call for the same section of the same file.
   const bool cached = state.cacheSection && vl::EqualNoCase(*state.cacheSection, section) && state.cacheFile == fname;

@@ -152,7 +152,7 @@ std::int32_t l_Name(std::int32_t hdl, HostString *name) {
 }
 
 std::int32_t l_HdlByName(const char *name, std::int32_t *hdl) {
-  const std::string_view wanted = name != nullptr ? name : "";
+  const std::string_view wanted = vl::OrEmpty(name);
   const auto &slots = vl::Lists().slots;
   for (std::size_t i = 0; i < slots.size(); ++i) {
     if (slots[i] != nullptr && vl::EqualNoCase(slots[i]->name, wanted)) {
