@@ -21,16 +21,23 @@ LexToken Expect(Token want) {
   return token;
 }
 
+// The end of an object statement's header.
+struct Header {
+  std::string name;  // the object name; empty when it is to be made up
+  bool body = false; // the header ended with "{"
+};
+
 // Reads the optional object name and the closing T_END.
-std::string OptionalNameAndEnd() {
+Header OptionalNameAndEnd() {
   LexToken token = Next();
-  std::string name;
+  Header header;
   if (token.type == T_IDENT) {
-    name = LexSlotText(token.slot);
+    header.name = LexSlotText(token.slot);
     token = Next();
   }
   if (token.type != T_END) SyntaxError();
-  return name;
+  header.body = token.brace;
+  return header;
 }
 
 // Reads a file named in a script, mapped by SymbolFindFile; fatal when it
@@ -49,12 +56,16 @@ std::string LoadModuleFile(const std::string &mapped, bool interface) {
   }
 }
 
-// The object statements: creates the object once its T_END has been read.
-void Create(ListKind list, bool child, std::string name, const std::string &cls, bool isRef) {
+// The object statements: creates the object once its T_END has been read. An
+// object with a body becomes the current object inside it; after a header that
+// ends with ";" the level keeps its current object, so that the statements
+// that follow a body-less child still belong to its parent.
+void Create(ListKind list, bool child, Header header, const std::string &cls, bool isRef) {
   LexReleaseSlots();
   Object *parent = child ? LexCurrentObject() : nullptr;
-  if (name.empty()) name = MakeUpName();
-  LexSetCurrentObject(ObCreate(list, parent, name, cls, isRef));
+  if (header.name.empty()) header.name = MakeUpName();
+  Object *object = ObCreate(list, parent, header.name, cls, isRef);
+  if (header.body || !child) LexSetCurrentObject(object);
 }
 
 // After T_MODEL or T_CHILD: a class keyword or a model name, then the rest.
@@ -62,8 +73,7 @@ void ClassOrModel(ListKind list, bool child) {
   const LexToken token = Next();
   if (token.type != T_CLASS && token.type != T_IDENT) SyntaxError();
   const std::string cls = LexSlotText(token.slot);
-  std::string name = OptionalNameAndEnd();
-  Create(list, child, std::move(name), cls, token.type == T_IDENT);
+  Create(list, child, OptionalNameAndEnd(), cls, token.type == T_IDENT);
 }
 
 void Import() {

@@ -13,9 +13,10 @@
 //   T_ATTR T_VALUE T_END                     an attribute of the current object
 //
 // A missing object name is made up ("AutoObj%ld"). The new object becomes the
-// current object of the level the scanner stands at when the T_END is read:
-// inside the body after "{", the statement's own level after ";". Any other
-// token sequence is fatal: "syntax error" (exit 1).
+// current object of its body after "{". A child whose header ends with ";" has
+// no body and leaves the current object of its level as it was: the next
+// child or attribute statement still belongs to the parent. Any other token
+// sequence is fatal: "syntax error" (exit 1).
 #pragma once
 
 namespace panelxlate {

@@ -280,7 +280,7 @@ LexToken Act(LexFile &f, const Match &m, const char *text) {
       if (f.depth >= kDepthMax) Fatal(kExitSyntax, "opening brace nesting too deep");
       ++f.depth;
       f.levels[f.depth] = {kStatementStart, f.levels[f.depth - 1].object, f.line};
-      return {T_END, -1};
+      return {T_END, -1, true};
     case 19:
       if (f.depth == 0) Fatal(kExitSyntax, "unexpected closing brace");
       --f.depth;

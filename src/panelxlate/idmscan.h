@@ -114,7 +114,8 @@ struct LexFile {
 
 struct LexToken {
   Token type = T_EOF;
-  int slot = -1;  // the text slot of a token with a text
+  int slot = -1;       // the text slot of a token with a text
+  bool brace = false;  // a T_END from "{"
 };
 
 // Reads a whole input file. Returns 0; 2 when it cannot be opened or read (a
