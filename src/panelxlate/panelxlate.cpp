@@ -96,6 +96,7 @@ struct TreeState {
   std::unordered_set<std::string, TextHash, std::equal_to<>> modules;  // imported module names
   std::vector<std::string> fileNames;  // definition places of the records
   TextMap<std::uint32_t> fileIndex;
+  std::uint32_t objectLimit = kObjectMax;
   long autoObj = 0;                    // made-up names so far
   std::uint32_t seq = 0;               // creation numbers so far
   const Object *writing = nullptr;     // the object being written, for the place of fatal errors
@@ -190,7 +191,7 @@ std::uint32_t FileIndex(const char *file) {
 // the heap overflow message.
 Object *NewRecord(const char *what) {
   TreeState &t = Tree();
-  if (t.records.size() >= kObjectMax) Fatal(kExitRuntime, "too many objects, limit is %u", kObjectMax);
+  if (t.records.size() >= t.objectLimit) Fatal(kExitRuntime, "too many objects, limit is %u", t.objectLimit);
   try {
     CheckAlloc(what);
     t.records.emplace_back();
@@ -879,6 +880,8 @@ void WriteObjects(std::string &out) {
     Fatal(kExitRuntime, "heap overflow");  // with the place of the object being written
   }
 }
+
+void SetObjectLimitForTest(std::uint32_t limit) { Tree().objectLimit = limit; }
 
 Object *FirstObject() { return Tree().objectsFirst; }
 Object *FirstModel() { return Tree().modelsFirst; }

@@ -127,6 +127,9 @@ int CopyHeaders(std::string &out, const std::vector<std::string> &headers, const
 // inheritance, configuration attributes and layout.
 void WriteObjects(std::string &out);
 
+// Lowers the object limit (for tests; kObjectMax until the next ResetTree).
+void SetObjectLimitForTest(std::uint32_t limit);
+
 // The first object of the object list and of the model list (for tests).
 Object *FirstObject();
 Object *FirstModel();

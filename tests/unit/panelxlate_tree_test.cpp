@@ -192,6 +192,20 @@ TEST_F(TreeTest, ModelHoldingItsOwnInstanceIsCopiedOnce) {
   EXPECT_EQ(out, "Dialog X {\n\n EditText A {\n }\n\n Dialog Self {\n\n  EditText A {\n  }\n }\n}\n");
 }
 
+TEST_F(TreeTest, ModelsThatDoubleEachOtherStopAtTheObjectLimit) {
+  SetObjectLimitForTest(100);
+  std::string script = "model window M0 {\n child edittext E;\n}\n";
+  for (int i = 1; i <= 8; ++i) {
+    const std::string prev = "M" + std::to_string(i - 1);
+    script += "model window M" + std::to_string(i) + " {\n child " + prev + " A;\n child " + prev + " B;\n}\n";
+  }
+  std::string err;
+  int code = 0;
+  Convert(script, &err, &code);
+  EXPECT_EQ(code, 3);
+  EXPECT_EQ(err, "\ntoo many objects, limit is 100\nfile 't.idm', line 21\n");
+}
+
 TEST_F(TreeTest, InheritanceFromConfiguredModels) {
   Configure(
       "[MyEdit]\n!translate=DlgEdit\n[.maxchars]\n!inherit=DIFF\n[.title]\n!inherit=always\n[.help]\n"
