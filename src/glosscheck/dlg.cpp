@@ -258,7 +258,7 @@ int Reader::ScanText() {
 
 // Appends "." and `name` to the path; false when that would pass kDlgPathMax.
 bool Reader::AppendPath(std::string_view name) {
-  if (path_.size() + 1 + name.size() > kDlgPathMax) return false;
+  if (path_.size() + (path_.empty() ? 0 : 1) + name.size() > kDlgPathMax) return false;
   if (!path_.empty()) path_ += '.';
   path_ += name;
   return true;
@@ -588,7 +588,8 @@ int dlg_load(const char *fname, DlgConsumer &consumer, const DlgOptions &options
       reason = kNoMemory;
     }
     line = reader.line();
-    if (reason.empty()) reason = reader.reason();
+    // A skipped optional include leaves its reason behind; it is no failure.
+    if (reason.empty() && status != kDlgOk) reason = reader.reason();
     file = reader.currentFile();
   } catch (const std::bad_alloc &) {
     status = kDlgNoMemory;

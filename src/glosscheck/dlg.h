@@ -125,7 +125,7 @@ struct DlgOptions {
 struct DlgResult {
   int status = kDlgOk;
   int line = 0;        // line of the failure, in `file`
-  std::string reason;  // the stored reason; empty when none
+  std::string reason;  // the stored reason; empty after kDlgOk
   std::string file;    // the file being read when reading stopped
 };
 
