@@ -70,6 +70,13 @@ bool AddFile(Settings &settings, const std::string &name) {
   return true;
 }
 
+// True for a line piece that holds nothing but blanks (a line end cut off).
+bool OnlyBlanks(std::string_view piece) {
+  for (const char c : piece)
+    if (!IsBlank(c)) return false;
+  return true;
+}
+
 bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
   return text.size() >= prefix.size() && vl::EqualNoCase(text.substr(0, prefix.size()), prefix);
 }
@@ -179,7 +186,7 @@ int split_words(std::string_view text, std::vector<std::string> &words, std::FIL
     }
 
     while (i < text.size() && IsBlank(text[i])) ++i;
-    if (i == text.size()) return kExitOk;
+    if (i >= text.size()) return kExitOk;
     word.clear();
     bool single = false;  // inside '...'
     bool dbl = false;     // inside "..."
@@ -189,8 +196,9 @@ int split_words(std::string_view text, std::vector<std::string> &words, std::FIL
       if (!single && !dbl && IsBlank(c)) break;
       if (c == '\\') {
         // A backslash at the very end stands for itself.
-        word += i + 1 < text.size() ? next : c;
-        i += 2;
+        const bool last = i + 1 == text.size();
+        word += last ? c : next;
+        i += last ? 1 : 2;
       } else if ((c == '\'' || c == '"') && next == c && i + 1 < text.size()) {
         word += c;
         i += 2;
@@ -219,7 +227,8 @@ int ReadDirectiveLine(const std::string &dictFile, bool &found, std::string &tex
     if (!StartsWithNoCase(piece, kDirectivePrefix)) continue;
     const bool complete = piece.back() == '\n';
     std::string_view more;
-    if (!complete && piece.size() == kDirectiveLineMax && reader.Next(more, kDirectiveLineMax)) {
+    if (!complete && piece.size() == kDirectiveLineMax && reader.Next(more, kDirectiveLineMax) &&
+        !OnlyBlanks(more)) {
       std::fprintf(err, kDirectiveTooLong, kProgramName, static_cast<int>(kDirectiveLineMax));
       return kExitCommand;
     }
