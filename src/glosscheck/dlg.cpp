@@ -6,6 +6,7 @@
 #include <array>
 #include <cctype>
 #include <cerrno>
+#include <charconv>
 #include <climits>
 #include <cstdarg>
 #include <cstring>
@@ -54,8 +55,6 @@ constexpr char kSetFailed[] = "DLG SET \"%s\",... failed";
 // Space, tab, line feed, carriage return, vertical tab and form feed.
 bool IsBlank(unsigned char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
 bool IsDigit(unsigned char c) { return c >= '0' && c <= '9'; }
-bool IsLetter(unsigned char c) { return std::isalpha(c) != 0; }
-bool IsNameChar(unsigned char c) { return std::isalnum(c) != 0 || c == '_' || c == '.'; }
 bool IsAsciiAlnum(unsigned char c) {
   return IsDigit(c) || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
 }
@@ -66,21 +65,41 @@ int DigitValue(unsigned char c) {
   return 99;
 }
 
-// Names compare without regard to case, by the current locale's case rules.
-void FoldInto(std::string &key, std::string_view name) {
-  key.resize(name.size());
-  for (std::size_t i = 0; i < name.size(); ++i)
-    key[i] = static_cast<char>(std::tolower(static_cast<unsigned char>(name[i])));
-}
+// The current locale's letters, name characters and lower case, taken once per
+// reading so that the tokenizer does not call into the locale per byte.
+class CharTable {
+ public:
+  CharTable() {
+    for (int c = 0; c < 256; ++c) {
+      if (std::isalpha(c) != 0) class_[c] |= kLetter;
+      if (std::isalnum(c) != 0 || c == '_' || c == '.') class_[c] |= kNameChar;
+      lower_[c] = static_cast<char>(std::tolower(c));
+    }
+  }
+  bool IsLetter(char c) const { return (class_[static_cast<unsigned char>(c)] & kLetter) != 0; }
+  bool IsNameChar(char c) const { return (class_[static_cast<unsigned char>(c)] & kNameChar) != 0; }
+  char Lower(char c) const { return lower_[static_cast<unsigned char>(c)]; }
 
-// The keyword "include" in any mix of upper and lower case.
-bool IsIncludeKeyword(std::string_view name) {
-  constexpr std::string_view kKeyword = "include";
-  if (name.size() != kKeyword.size()) return false;
-  for (std::size_t i = 0; i < name.size(); ++i)
-    if (std::tolower(static_cast<unsigned char>(name[i])) != kKeyword[i]) return false;
-  return true;
-}
+  // Names compare without regard to case, by the locale's case rules.
+  void FoldInto(std::string &key, std::string_view name) const {
+    key.resize(name.size());
+    for (std::size_t i = 0; i < name.size(); ++i) key[i] = Lower(name[i]);
+  }
+  // The keyword "include" in any mix of upper and lower case.
+  bool IsIncludeKeyword(std::string_view name) const {
+    constexpr std::string_view kKeyword = "include";
+    if (name.size() != kKeyword.size()) return false;
+    for (std::size_t i = 0; i < name.size(); ++i)
+      if (Lower(name[i]) != kKeyword[i]) return false;
+    return true;
+  }
+
+ private:
+  static constexpr unsigned char kLetter = 1;
+  static constexpr unsigned char kNameChar = 2;
+  std::array<unsigned char, 256> class_{};
+  std::array<char, 256> lower_{};
+};
 
 // One reading of a dialog file with its include files.
 class Reader {
@@ -122,6 +141,7 @@ class Reader {
 
   DlgConsumer &consumer_;
   const DlgOptions &options_;
+  const CharTable chars_;
 
   std::string dialogFile_;                        // the name given to dlg_load
   std::string dir_;                               // its folder, up to and including the last "/"
@@ -195,10 +215,10 @@ int Reader::dlg_token() {
   const bool minusNumber = c == '-' && scan_ + 1 < piece_.size() && IsDigit(static_cast<unsigned char>(piece_[scan_ + 1]));
   if (IsDigit(c) || minusNumber) return tok_ = ScanNumber();
   if (c == '"') return tok_ = ScanText();
-  if (IsLetter(c)) {
+  if (chars_.IsLetter(static_cast<char>(c))) {
     const std::size_t start = scan_;
     bool dotted = false;
-    while (scan_ < piece_.size() && IsNameChar(static_cast<unsigned char>(piece_[scan_]))) {
+    while (scan_ < piece_.size() && chars_.IsNameChar(piece_[scan_])) {
       dotted = dotted || piece_[scan_] == '.';
       ++scan_;
     }
@@ -265,7 +285,7 @@ bool Reader::AppendPath(std::string_view name) {
 }
 
 const DlgValue *Reader::Lookup(std::string_view name) {
-  FoldInto(key_, name);
+  chars_.FoldInto(key_, name);
   const auto found = defs_.find(key_);
   return found != defs_.end() ? &found->second : nullptr;
 }
@@ -290,7 +310,7 @@ int Reader::dlg_scan() {
       status = Attribute();
     } else if (tok != DLG_TOK_NAME && tok != DLG_TOK_DOTNAME) {
       return Fail(kDlgSyntax, kIdentExpected, tok);
-    } else if (tok == DLG_TOK_NAME && IsIncludeKeyword(tokName_)) {
+    } else if (tok == DLG_TOK_NAME && chars_.IsIncludeKeyword(tokName_)) {
       status = Include();
     } else {
       status = NameStatement();
@@ -320,11 +340,12 @@ int Reader::Attribute() {
     if (tok != DLG_TOK_VALUE || tokValue_.kind != kDlgNumber) return Fail(kDlgSyntax, kIndexExpected);
     indexed = true;
     index = tokValue_.number;
-    char text[16];
-    std::snprintf(text, sizeof text, "[%d]", index);
-    if (path_.size() + std::strlen(text) > kDlgPathMax)
-      return Fail(kDlgSyntax, kPathTooLong, static_cast<int>(kDlgPathMax));
-    path_ += text;
+    char text[16] = "[";
+    char *end = std::to_chars(text + 1, text + sizeof text - 1, index).ptr;
+    *end++ = ']';
+    const std::size_t len = static_cast<std::size_t>(end - text);
+    if (path_.size() + len > kDlgPathMax) return Fail(kDlgSyntax, kPathTooLong, static_cast<int>(kDlgPathMax));
+    path_.append(text, len);
     tok = dlg_token();
     if (tok == DLG_TOK_ERROR) return tokFailStatus_;
     if (tok != ']') return Fail(kDlgSyntax, kBracketExpected);
@@ -468,7 +489,7 @@ int Reader::NameStatement() {
 int Reader::Definition() {
   const int tok = dlg_token();
   if (tok == DLG_TOK_ERROR) return tokFailStatus_;
-  FoldInto(key_, className_);
+  chars_.FoldInto(key_, className_);
   const bool known = defs_.count(key_) != 0;
   if (!known && AllocFails()) return Fail(kDlgNoMemory, kNoTableMemory);
 
@@ -495,7 +516,7 @@ int Reader::Definition() {
     }
   }
   try {
-    FoldInto(key_, className_);
+    chars_.FoldInto(key_, className_);
     defs_.emplace(key_, std::move(copy));
   } catch (const std::bad_alloc &) {
     return Fail(kDlgNoMemory, kNoTableMemory);
