@@ -7,7 +7,6 @@
 #include <cctype>
 #include <cerrno>
 #include <charconv>
-#include <climits>
 #include <cstdarg>
 #include <cstring>
 #include <filesystem>
@@ -157,9 +156,8 @@ class Reader {
   std::unordered_map<std::string, DlgValue> defs_;  // definitions by folded name; the first stays
   std::string key_;                                 // scratch for folded names
 
-  int tok_ = 0;                 // the last token
-  DlgValue tokValue_;           // its value, for DLG_TOK_VALUE
-  std::string tokName_;         // its text, for names
+  DlgValue tokValue_;           // the value of the last DLG_TOK_VALUE
+  std::string tokName_;         // the text of the last name
   int tokFailStatus_ = 0;       // status for DLG_TOK_ERROR (missing quote, read error)
   std::string className_;       // first name of a statement
   std::string reason_;
@@ -209,12 +207,12 @@ int Reader::dlg_token() {
   for (;;) {
     while (scan_ < piece_.size() && IsBlank(static_cast<unsigned char>(piece_[scan_]))) ++scan_;
     if (scan_ < piece_.size() && piece_[scan_] != '#') break;
-    if (!ReadLine()) return tok_ = (tokFailStatus_ != 0 ? DLG_TOK_ERROR : DLG_TOK_END);
+    if (!ReadLine()) return tokFailStatus_ != 0 ? DLG_TOK_ERROR : DLG_TOK_END;
   }
   const auto c = static_cast<unsigned char>(piece_[scan_]);
   const bool minusNumber = c == '-' && scan_ + 1 < piece_.size() && IsDigit(static_cast<unsigned char>(piece_[scan_ + 1]));
-  if (IsDigit(c) || minusNumber) return tok_ = ScanNumber();
-  if (c == '"') return tok_ = ScanText();
+  if (IsDigit(c) || minusNumber) return ScanNumber();
+  if (c == '"') return ScanText();
   if (chars_.IsLetter(static_cast<char>(c))) {
     const std::size_t start = scan_;
     bool dotted = false;
@@ -223,10 +221,10 @@ int Reader::dlg_token() {
       ++scan_;
     }
     tokName_.assign(piece_.substr(start, scan_ - start));
-    return tok_ = dotted ? DLG_TOK_DOTNAME : DLG_TOK_NAME;
+    return dotted ? DLG_TOK_DOTNAME : DLG_TOK_NAME;
   }
   ++scan_;
-  return tok_ = c;
+  return c;
 }
 
 // An optional "-", then digits: hexadecimal after "0x", octal after a leading

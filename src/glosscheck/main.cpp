@@ -87,18 +87,19 @@ int Run(int argc, char **argv) {
   if (!settings.bannerOff) PrintBanner(stderr, settings.warnLevel);
 
   // 7. Dictionary models; the first one that fails ends the step.
-  int runStatus = kExitOk;
+  int modelStatus = kExitOk;
   for (const std::string &model : settings.dictModels) {
     std::printf("--- including dictionary model: %s\n", model.c_str());
-    // TODO(engine): status = CheckDict("model_00", model, -1); stop at the first nonzero status.
+    // TODO(engine): modelStatus = CheckDict("model_00", model, -1); if (modelStatus != 0) break;
   }
 
   // 8. From here on a run status above 1 ends the run.
+  int runStatus = kExitOk;
   const auto step = [&runStatus](int stepStatus) {
     if (stepStatus > runStatus) runStatus = stepStatus;
     return runStatus > kExitSyntax;
   };
-  bool stop = step(kExitOk);
+  bool stop = step(modelStatus);
 
   // 9. The dictionary, its catalog on dialog level 1.
   if (!stop) {
