@@ -1,8 +1,7 @@
 #!/usr/bin/env bash
 # Converts the sample IDM application beside this script into a DLG file and
-# shows it; with a glosscheck program and a dictionary app.dict beside this
-# script, checks the result against the dictionary: the pipeline of a
-# migration.
+# shows it; given a glosscheck program, checks the result against the
+# dictionary app.dic beside this script: the pipeline of a migration.
 #
 #   convert.sh PANELXLATE OUTDIR [GLOSSCHECK]
 #
@@ -20,6 +19,6 @@ mkdir -p "$out"
 "$panelxlate" -c "$here/app.cfg" -d "IDMLIB=$here/lib" -h "$here/defs.dlg" -o "$out/app.dlg" "$here/app.idm"
 cat "$out/app.dlg"
 
-if [ -n "$glosscheck" ] && [ -f "$here/app.dict" ]; then
-  "$glosscheck" -d "$out/app.dlg" "$here/app.dict"
+if [ -n "$glosscheck" ]; then
+  "$glosscheck" -d "$out/app.dlg" "$here/app.dic"
 fi
