@@ -14,8 +14,8 @@ int main(int argc, char **argv) {
     return 2;
   }
   std::string data;
-  if (panelxlate::ReadInputFile(argv[1], &data) != 0) return 1;
   try {
+    if (!panelxlate::ReadInputFile(argv[1], &data)) return 1;
     std::printf("%zu tokens\n", panelxlate::LexScanOnly(std::move(data), panelxlate::kIdmFile, argv[1]));
   } catch (const panelxlate::FatalExit &fatal) {
     return fatal.code;

@@ -45,15 +45,9 @@ Header OptionalNameAndEnd() {
 // open module file '%s'".
 std::string LoadModuleFile(const std::string &mapped, bool interface) {
   std::string data;
-  switch (ReadInputFile(mapped, &data)) {
-    case kExitOk:
-      return data;
-    case kExitRuntime:
-      Fatal(kExitRuntime, "file '%s' is larger than %zu bytes", mapped.c_str(), kInputMax);
-    default:
-      if (interface) Fatal(kExitRuntime, "unable to open module interface file '%s'", mapped.c_str());
-      Fatal(kExitRuntime, "unable to open module file '%s'", mapped.c_str());
-  }
+  if (ReadInputFile(mapped, &data)) return data;
+  if (interface) Fatal(kExitRuntime, "unable to open module interface file '%s'", mapped.c_str());
+  Fatal(kExitRuntime, "unable to open module file '%s'", mapped.c_str());
 }
 
 // The object statements: creates the object once its T_END has been read. An

@@ -324,31 +324,33 @@ struct StackGuard {
 
 }  // namespace
 
-int ReadInputFile(const std::string &name, std::string *data) {
+bool ReadInputFile(const std::string &name, std::string *data) {
   data->clear();
   std::FILE *file = OpenForReading(name);
-  if (file == nullptr) return kExitOpen;
-  struct stat st {};
-  if (fstat(fileno(file), &st) == 0 && S_ISREG(st.st_mode)) {
-    if (static_cast<unsigned long long>(st.st_size) > kInputMax) {
-      std::fclose(file);
-      return kExitRuntime;
+  if (file == nullptr) return false;
+  bool tooLarge = false;
+  try {
+    struct stat st {};
+    if (fstat(fileno(file), &st) == 0 && S_ISREG(st.st_mode)) {
+      tooLarge = static_cast<unsigned long long>(st.st_size) > kInputMax;
+      if (!tooLarge) data->reserve(static_cast<std::size_t>(st.st_size));
     }
-    data->reserve(static_cast<std::size_t>(st.st_size));
-  }
-  char block[65536];
-  std::size_t got;
-  int rc = kExitOk;
-  while ((got = std::fread(block, 1, sizeof block, file)) > 0) {
-    if (data->size() + got > kInputMax) {
-      rc = kExitRuntime;
-      break;
+    char block[65536];
+    std::size_t got;
+    while (!tooLarge && (got = std::fread(block, 1, sizeof block, file)) > 0) {
+      tooLarge = data->size() + got > kInputMax;
+      if (!tooLarge) data->append(block, got);
     }
-    data->append(block, got);
+  } catch (const std::bad_alloc &) {
+    std::fclose(file);
+    data->clear();
+    data->shrink_to_fit();
+    Fatal(kExitOpen, "heap overflow, input buffer of file '%s'", name.c_str());
   }
-  if (rc == kExitOk && std::ferror(file)) rc = kExitOpen;
+  const bool failed = std::ferror(file) != 0;
   std::fclose(file);
-  return rc;
+  if (tooLarge) Fatal(kExitOpen, "file '%s' is larger than %zu bytes", name.c_str(), kInputMax);
+  return !failed;
 }
 
 int LexPushFile(std::string data, std::int32_t kind, const std::string &name) {

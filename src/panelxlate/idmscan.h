@@ -118,9 +118,11 @@ struct LexToken {
   bool brace = false;  // a T_END from "{"
 };
 
-// Reads a whole input file. Returns 0; 2 when it cannot be opened or read (a
-// folder included); 3 when it is larger than kInputMax bytes.
-int ReadInputFile(const std::string &name, std::string *data);
+// Reads a whole input file into its input buffer; false when it cannot be
+// opened or read (a folder included). A file larger than kInputMax bytes, or a
+// buffer that memory cannot hold, is fatal (exit 2): "file '%s' is larger than
+// %zu bytes", "heap overflow, input buffer of file '%s'".
+bool ReadInputFile(const std::string &name, std::string *data);
 
 // Pushes an input file. When the stack was empty it runs the grammar over the
 // whole input (the file and every module it imports), empties the stack and

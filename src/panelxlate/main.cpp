@@ -4,7 +4,8 @@
 //
 // Exit codes: 0 success; 1 syntax error (script, class name, text value,
 // "!inherit" item, configuration line, -d definition); 2 a configuration, IDM,
-// output or header file cannot be opened; 3 runtime error (memory, module
+// output or header file cannot be opened, a token or an input file too large
+// for its buffer; 3 runtime error (memory, module
 // files, unknown model or class number, the output cannot be written); 4
 // command-line error (also -? and a missing or extra IDM file argument).
 //
@@ -273,14 +274,9 @@ int Run(int argc, char **argv) {
   const std::string idmFile = SymbolFindFile(args[0]);
   Progress("reading idmfile: '%s'\n", idmFile.c_str());
   std::string script;
-  switch (ReadInputFile(idmFile, &script)) {
-    case kExitOk:
-      break;
-    case kExitRuntime:
-      Fatal(kExitRuntime, "file '%s' is larger than %zu bytes", idmFile.c_str(), kInputMax);
-    default:
-      std::fputs(kOpenFailed, stderr);
-      return kExitOpen;
+  if (!ReadInputFile(idmFile, &script)) {
+    std::fputs(kOpenFailed, stderr);
+    return kExitOpen;
   }
   LexPushFile(std::move(script), kIdmFile, idmFile);
 

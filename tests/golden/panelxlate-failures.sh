@@ -3,7 +3,8 @@
 #   panelxlate-failures.sh <panelxlate> stdout-full  standard output is /dev/full
 #   panelxlate-failures.sh <panelxlate> closed-pipe  the reader of standard output is gone
 #   panelxlate-failures.sh <panelxlate> no-memory    the object tree outgrows the address space
-# Each must end with exit code 3, its message on standard error, and no file left behind.
+#   panelxlate-failures.sh <panelxlate> too-large    a script larger than an input buffer may be
+# Each must end with its exit code, its message on standard error, and no file left behind.
 set -u
 prog=$1
 mode=$2
@@ -56,6 +57,14 @@ case $mode in
     expect 3 "^file 'big.idm', line [0-9]+$"
     leftover=$(ls -A | grep -v -e '^big.idm$' -e '^err$')
     [ -z "$leftover" ] || { echo "files left behind: $leftover"; exit 1; }
+    ;;
+  too-large)
+    # A sparse file: its size is refused before anything is read.
+    truncate -s 268435457 big.idm
+    "$prog" -q -o out.dlg big.idm 2> err
+    rc=$?
+    expect 2 "^file 'big.idm' is larger than 268435456 bytes$"
+    [ ! -e out.dlg ] || { echo "out.dlg was written"; exit 1; }
     ;;
   *)
     echo "unknown mode $mode"; exit 2 ;;
