@@ -756,41 +756,28 @@ void ObFixup(Object *object) {
     h = 1;
   }
 
-  const char *name = object->name.c_str();
-  if (object->Has(kXAuto)) {
-    const std::int32_t xauto = pos[kXAuto];
+  // Auto placement along one axis: 0 stretches the size to the parent's less
+  // the margins, a negative value moves the start to the far edge.
+  auto place = [&](Position autoPos, Position farMargin, Position parentSize, const char *axis, const char *size,
+                   long long *start, bool *startSet, long long *len, bool *lenSet) {
+    if (!object->Has(autoPos)) return;
+    const int value = pos[autoPos];
     if (parent == nullptr) {
-      msg_print('C', 1, "ObFixup(%s) note: cannot calc position depending on .xauto=%d, object has no parent", name,
-                static_cast<int>(xauto));
-    } else if (!parent->Has(kWidth)) {
-      msg_print('C', 1,
-                "ObFixup(%s) note: cannot calc position depending on .xauto=%d, .width of parent object undefined",
-                name, static_cast<int>(xauto));
-    } else if (xauto == 0) {
-      w = parent->pos[kWidth] - 2 * b - pos[kXRight] - x;
-      wSet = true;
-    } else if (xauto < 0) {
-      x = parent->pos[kWidth] - 2 * b - pos[kXRight] - w;
-      xSet = true;
+      msg_print('C', 1, "ObFixup(%s) note: cannot calc position depending on .%s=%d, object has no parent",
+                object->name.c_str(), axis, value);
+    } else if (!parent->Has(parentSize)) {
+      msg_print('C', 1, "ObFixup(%s) note: cannot calc position depending on .%s=%d, .%s of parent object undefined",
+                object->name.c_str(), axis, value, size);
+    } else if (value == 0) {
+      *len = parent->pos[parentSize] - 2 * b - pos[farMargin] - *start;
+      *lenSet = true;
+    } else if (value < 0) {
+      *start = parent->pos[parentSize] - 2 * b - pos[farMargin] - *len;
+      *startSet = true;
     }
-  }
-  if (object->Has(kYAuto)) {
-    const std::int32_t yauto = pos[kYAuto];
-    if (parent == nullptr) {
-      msg_print('C', 1, "ObFixup(%s) note: cannot calc position depending on .yauto=%d, object has no parent", name,
-                static_cast<int>(yauto));
-    } else if (!parent->Has(kHeight)) {
-      msg_print('C', 1,
-                "ObFixup(%s) note: cannot calc position depending on .yauto=%d, .height of parent object undefined",
-                name, static_cast<int>(yauto));
-    } else if (yauto == 0) {
-      h = parent->pos[kHeight] - 2 * b - pos[kYBottom] - y;
-      hSet = true;
-    } else if (yauto < 0) {
-      y = parent->pos[kHeight] - 2 * b - pos[kYBottom] - h;
-      ySet = true;
-    }
-  }
+  };
+  place(kXAuto, kXRight, kWidth, "xauto", "width", &x, &xSet, &w, &wSet);
+  place(kYAuto, kYBottom, kHeight, "yauto", "height", &y, &ySet, &h, &hSet);
   if (b != 0) {
     if (xSet) x += 1;
     if (ySet) y += 1;

@@ -85,38 +85,27 @@ const std::string *VarList::Value(std::string_view name) const {
 }
 
 VarItem *VarSet(VarList &list, std::string_view name, std::string_view value) {
-  if (VarItem *item = list.Find(name)) {
-    try {
+  int stage = 3;  // what is being allocated: 1 the new item, 2 its name, 3 its value
+  try {
+    if (VarItem *item = list.Find(name)) {
       CheckAlloc("VarSet(3)");
       item->value.assign(value);
-    } catch (const std::bad_alloc &) {
-      msg_print('V', 1, "VarSet() failed: heap overflow (3)");
-      return nullptr;
+      return item;
     }
-    return item;
-  }
-  VarItem fresh;
-  try {
+    VarItem fresh;
+    stage = 2;
     CheckAlloc("VarSet(2)");
     fresh.name.assign(name);
-  } catch (const std::bad_alloc &) {
-    msg_print('V', 1, "VarSet() failed: heap overflow (2)");
-    return nullptr;
-  }
-  try {
+    stage = 3;
     CheckAlloc("VarSet(3)");
     fresh.value.assign(value);
-  } catch (const std::bad_alloc &) {
-    msg_print('V', 1, "VarSet() failed: heap overflow (3)");
-    return nullptr;
-  }
-  try {
+    stage = 1;
     CheckAlloc("VarSet(1)");
     list.items_.push_back(std::move(fresh));
     if (list.index_) list.index_->emplace(list.items_.back().name, list.items_.size() - 1);
   } catch (const std::bad_alloc &) {
-    list.index_.reset();  // rebuilt on the next search
-    msg_print('V', 1, "VarSet() failed: heap overflow (1)");
+    if (stage == 1) list.index_.reset();  // rebuilt on the next search
+    msg_print('V', 1, "VarSet() failed: heap overflow (%d)", stage);
     return nullptr;
   }
   return &list.items_.back();
