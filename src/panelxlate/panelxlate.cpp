@@ -73,6 +73,7 @@ constexpr unsigned char kEscapeCodes[][2] = {{0xC4, 0xD8}, {0xD6, 0xDA}, {0xDC, 
                                               {0xF6, 0xCE}, {0xFC, 0xCF}, {0xDF, 0xDE}};
 
 constexpr int kScreenWidth = 80;   // frame of top-level objects
+constexpr std::size_t kDlgLineMax = 255;  // characters of a line a DLG reader takes
 constexpr int kScreenHeight = 24;
 
 const ConversionRow *FindConversion(std::string_view name) {
@@ -374,13 +375,27 @@ void ApplyConfigAttrs(Object *object) {
   ApplyConfigSection(object, ConfigSectionOf(object->name));
 }
 
-void AppendNumberLine(std::string &out, int indent, const char *name, std::int32_t value) {
-  out.append(static_cast<std::size_t>(indent), ' ');
-  out += name;
-  out += " = ";
-  char digits[16];
-  const auto result = std::to_chars(digits, digits + sizeof digits, value);
-  out.append(digits, result.ptr);
+// Writes one DLG statement of three tokens on a line of its own. A DLG reader
+// takes lines of at most 255 characters, so a statement that would be longer
+// (a long text, deep indentation) is written one token a line instead, which
+// the format allows; every token fits a line.
+void AppendStatement(std::string &out, int indent, std::string_view first, std::string_view second,
+                     std::string_view third) {
+  const std::size_t len = static_cast<std::size_t>(indent) + first.size() + second.size() + third.size() + 2;
+  if (len <= kDlgLineMax) {
+    out.append(static_cast<std::size_t>(indent), ' ');
+    out += first;
+    out += ' ';
+    out += second;
+    out += ' ';
+    out += third;
+  } else {
+    out += first;
+    out += '\n';
+    out += second;
+    out += '\n';
+    out += third;
+  }
   out += '\n';
 }
 
@@ -393,26 +408,20 @@ void OpenObject(std::string &out, Object *object, int depth, bool *first) {
   const char *className = object->model != nullptr ? LastModel(object)->name.c_str() : ObIDToClass(object->classId);
   if (!*first) out += '\n';
   *first = false;
-  out.append(static_cast<std::size_t>(depth), ' ');
-  out += className;
-  out += ' ';
-  out += object->name;
-  out += " {\n";
+  AppendStatement(out, depth, className, object->name, "{");
   const int inner = depth + 1;
   static constexpr struct {
     Position p;
     const char *name;
   } kWritten[] = {{kWidth, ".w"}, {kHeight, ".h"}, {kXLeft, ".x"}, {kYTop, ".y"}};
   for (const auto &w : kWritten) {
-    if (object->Has(w.p) && !object->IsDefault(w.p)) AppendNumberLine(out, inner, w.name, object->pos[w.p]);
+    if (!object->Has(w.p) || object->IsDefault(w.p)) continue;
+    char digits[16];
+    const auto result = std::to_chars(digits, digits + sizeof digits, object->pos[w.p]);
+    AppendStatement(out, inner, w.name, "=", std::string_view(digits, static_cast<std::size_t>(result.ptr - digits)));
   }
   for (const VarItem &attr : object->attrs) {
-    if (attr.value.empty()) continue;
-    out.append(static_cast<std::size_t>(inner), ' ');
-    out += attr.name;
-    out += " = ";
-    out += attr.value;
-    out += '\n';
+    if (!attr.value.empty()) AppendStatement(out, inner, attr.name, "=", attr.value);
   }
   Tree().writing = nullptr;
 }

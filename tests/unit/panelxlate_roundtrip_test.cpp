@@ -3,6 +3,8 @@
 //   1. A converted script with a header of definitions: every object and
 //      attribute arrives as written, texts with their bytes, names through the
 //      header's definitions, indexed attributes, nesting, copies of models.
+//   2. Statements longer than a DLG line (a text of 253 characters, a long
+//      name deep inside) are still read whole.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -68,6 +70,28 @@ TEST_F(RoundTripTest, TheReaderReadsWhatTheWriterWrites) {
       "NEW Order.Ok PushButton",
       "SET Order.Ok.text=\"&OK # now\"",
       "SET Order.Ok.cr=1",
+  };
+  EXPECT_EQ(events.lines, expected);
+}
+
+TEST_F(RoundTripTest, StatementsLongerThanALineAreReadWhole) {
+  xltest::TempDir dir;
+  const std::string text(253, 't');
+  const std::string name = "N" + std::string(254, 'n');
+  LexPushFile("window W {\n .help \"" + text + "\";\n child edittext " + name + " {\n  .help \"" + text +
+                  "\";\n }\n}\n",
+              kIdmFile, "t.idm");
+  std::string out;
+  WriteObjects(out);
+  const std::string file = dir.Write("out.dlg", out);
+  Events events;
+  dlg::DlgResult result;
+  ASSERT_EQ(dlg::dlg_load(file.c_str(), events, {}, &result), dlg::kDlgOk) << result.reason;
+  const std::vector<std::string> expected = {
+      "NEW W Dialog",
+      "SET W.help=\"" + text + "\"",
+      "NEW W." + name + " EditText",
+      "SET W." + name + ".help=\"" + text + "\"",
   };
   EXPECT_EQ(events.lines, expected);
 }
