@@ -70,9 +70,12 @@ const char *SourceModule(const char *path) noexcept;
 void ResetTraceForTest() noexcept;
 
 // ---------------------------------------------------------------------------
-// Engine statuses: the internal results of the dictionary engine and its helpers.
+// Engine statuses: the internal results of the dictionary engine and its helpers
+// (CSDX packing included). A function that returns a Status must have its result
+// looked at; the host functions turn it into a host result with ToHostResult
+// (host.h), the one mapping between the two.
 // ---------------------------------------------------------------------------
-enum Status : int {
+enum [[nodiscard]] Status : int {
   kOk = 0,             // success
   kNothing = -1,       // nothing (more) there
   kReported = -2,      // failure, already reported on the trace

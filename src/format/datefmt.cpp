@@ -220,7 +220,7 @@ int TwoDigitYear(int value) { return value < YEAR_PIVOT ? value + 100 : value; }
 
 }  // namespace
 
-int ScanDate(std::tm &tm, const char *in, const char *format) {
+ScanResult ScanDate(std::tm &tm, const char *in, const char *format) {
   tm = std::tm{};
   if (in == nullptr) in = "";
   if (format == nullptr) format = "";
@@ -228,11 +228,11 @@ int ScanDate(std::tm &tm, const char *in, const char *format) {
   if (TraceWanted('F', 2)) TraceLine('F', 2, "ScanDate(fld=%s, fmt=%s)", in, format);
   if (*in == '\0') {
     TraceLine('F', 2, "  fld is empty");
-    return 1;
+    return kScanEmpty;
   }
   auto invalid = [] {
     TraceLine('F', 2, "  invalid date/time");
-    return 12;
+    return kScanBadDate;
   };
 
   const char *p = in;
@@ -259,7 +259,7 @@ int ScanDate(std::tm &tm, const char *in, const char *format) {
     }
     const char letter = *f;
     const int maxDigits = ScanDigits(letter);
-    if (maxDigits == 0) return 12;
+    if (maxDigits == 0) return kScanBadDate;
 
     while (*p != '\0' && skipped(static_cast<unsigned char>(*p))) ++p;
     int value = 0;
@@ -317,12 +317,12 @@ int ScanDate(std::tm &tm, const char *in, const char *format) {
   }
   if (*format == '\0' || *p != '\0') {
     TraceLine('F', 2, "  could not completely parse input");
-    return 13;
+    return kScanLeftOver;
   }
 
   if (haveWeek) {
     DateToTm(tm, MondayOfWeek(tm.tm_year + 1900, week), true);
-    return 0;
+    return kScanOk;
   }
   if (!haveDay) tm.tm_mday = 1;
   const int month = tm.tm_mon + 1;
@@ -335,13 +335,13 @@ int ScanDate(std::tm &tm, const char *in, const char *format) {
     // A year below 1000 becomes 1900 + year, where the day checked above may not
     // exist (29 February of year 0 is 28 February 1900 to the formula).
     DateToTm(tm, ((tm.tm_year + 1900LL) * 100 + month) * 100 + tm.tm_mday, false);
-    return 0;
+    return kScanOk;
   }
   // The date is valid, so filling tm from it directly gives what DateToTm of its
   // yyyymmdd value gives, without the day-number round trip.
   tm.tm_yday = kMonthStart[GregorianLeap(year) ? 1 : 0][month - 1] + tm.tm_mday - 1;
   tm.tm_wday = FloorMod7(RelativeDay(year, month, tm.tm_mday) - 2);
-  return 0;
+  return kScanOk;
 }
 
 }  // namespace vl
@@ -395,7 +395,7 @@ bool WeekPrescan(const std::tm &tm, const char *format, int &chosen, int &week, 
   return true;
 }
 
-int FmtDateNested(std::string &out, const std::tm &tm, int len, const char *format, int depth);
+FieldFit FmtDateNested(std::string &out, const std::tm &tm, int len, const char *format, int depth);
 
 // A conversion's text before shaping: `blanks` leading blanks, then `core` (which
 // does not start with a blank). Numbers are written into `digits`; names point
@@ -451,7 +451,7 @@ Converted Convert(const Directive &d, const std::tm &tm, int remaining, int dept
       const LangText &nested = d.letter == 'c'   ? LangInfo.dateTimeFormat
                                : d.letter == 'x' ? LangInfo.dateFormat
                                                  : LangInfo.timeFormat;
-      if (depth >= kMaxNesting || FmtDateNested(c.nested, tm, remaining, nested.c_str(), depth + 1) != 1) {
+      if (depth >= kMaxNesting || FmtDateNested(c.nested, tm, remaining, nested.c_str(), depth + 1) != kFieldFits) {
         return Converted::kOverflow;
       }
       c.Text(c.nested);
@@ -521,13 +521,13 @@ Shaped Shape(const Directive &d, const Conversion &c) {
   return s;
 }
 
-int Overflow(std::string &out, int len) {
+FieldFit Overflow(std::string &out, int len) {
   out.assign(static_cast<std::size_t>(std::max(len, 0)), OverflowFill());
   TraceLine('F', 2, "  OVERFLOW");
-  return 0;
+  return kFieldOverflow;
 }
 
-int FmtDateNested(std::string &out, const std::tm &tm, int len, const char *format, int depth) {
+FieldFit FmtDateNested(std::string &out, const std::tm &tm, int len, const char *format, int depth) {
   if (format == nullptr) format = "";
   VL_TRACE_ENTRY('F', "FmtDate");
   TraceLine('F', 2, "FmtDate(len=%d, fmt=%s)", len, format);
@@ -535,9 +535,9 @@ int FmtDateNested(std::string &out, const std::tm &tm, int len, const char *form
   int chosen = 0, week = 0, weekYear = 0;
   if (!WeekPrescan(tm, format, chosen, week, weekYear)) return Overflow(out, len);
   if (len < 1) {
-    if (*format == '\0') return 1;
+    if (*format == '\0') return kFieldFits;
     TraceLine('F', 2, "  OVERFLOW");
-    return 0;
+    return kFieldOverflow;
   }
 
   long remaining = len;
@@ -577,12 +577,12 @@ int FmtDateNested(std::string &out, const std::tm &tm, int len, const char *form
     remaining -= shaped.size();
   }
   TraceLine('F', 2, "  output=[%s]", out.c_str());
-  return 1;
+  return kFieldFits;
 }
 
 }  // namespace
 
-int FmtDate(std::string &out, const std::tm &tm, int len, const char *format) {
+FieldFit FmtDate(std::string &out, const std::tm &tm, int len, const char *format) {
   return FmtDateNested(out, tm, len, format, 0);
 }
 
@@ -602,7 +602,7 @@ int TwoDigits(int tmYear) { return (tmYear < 0 ? -tmYear : tmYear) % 100; }
 // FmtDate into a host work field: a field longer than the work field keeps a text
 // that fits there, and a longer text overflows as a row of fill characters as long
 // as the work field.
-int FormatField(std::string &out, const std::tm &tm, int len, const char *format) {
+FieldFit FormatField(std::string &out, const std::tm &tm, int len, const char *format) {
   return FmtDate(out, tm, std::min(len, kTextWork), format);
 }
 
@@ -612,20 +612,20 @@ std::int64_t DateValue(const std::tm &tm, bool twoDigitYear) {
   return year * 10000 + (tm.tm_mon + 1) * 100 + tm.tm_mday;
 }
 
-// Checks the input against the validity class: 0, or 3 with out set to the
-// refused character (empty after a class syntax error).
-int CheckValid(std::string &out, const char *in, const char *valid) {
+// Checks the input against the validity class: kScanOk, or kScanBadChar with out
+// set to the refused character (empty after a class syntax error).
+ScanResult CheckValid(std::string &out, const char *in, const char *valid) {
   char bad = '\0';
-  if (FmtCheckValid(OrEmpty(in), valid, bad) == 1) return kScanOk;
+  if (FmtCheckValid(OrEmpty(in), valid, bad) == kValidAllowed) return kScanOk;
   out = bad != '\0' ? std::string(1, bad) : std::string();
   return kScanBadChar;
 }
 
 // ScanDate with the given format, then with each fallback in turn; returns the
 // code of the last attempt. `fallbacksUsed` counts the fallbacks tried.
-int ScanWithFallbacks(std::tm &tm, const char *in, const char *format, std::initializer_list<const char *> fallbacks,
-                      int *fallbacksUsed = nullptr) {
-  int code = ScanDate(tm, in, format);
+ScanResult ScanWithFallbacks(std::tm &tm, const char *in, const char *format,
+                             std::initializer_list<const char *> fallbacks, int *fallbacksUsed = nullptr) {
+  ScanResult code = ScanDate(tm, in, format);
   if (code == kScanOk || code == kScanEmpty) return code;
   int used = 0;
   for (const char *f : fallbacks) {
@@ -637,7 +637,7 @@ int ScanWithFallbacks(std::tm &tm, const char *in, const char *format, std::init
   return code;
 }
 
-int Accept(std::int32_t &result, std::string &out, std::int64_t value) {
+ScanResult Accept(std::int32_t &result, std::string &out, std::int64_t value) {
   if (value > INT32_MAX) return kScanTooHigh;
   if (value < INT32_MIN) return kScanTooLow;
   result = static_cast<std::int32_t>(value);
@@ -648,19 +648,19 @@ int Accept(std::int32_t &result, std::string &out, std::int64_t value) {
 
 }  // namespace
 
-int FldFmtDate(std::string &out, std::int64_t value, bool isGreg, int len, const char *format) {
+FieldFit FldFmtDate(std::string &out, std::int64_t value, bool isGreg, int len, const char *format) {
   VL_TRACE_ENTRY('F', "FldFmtDate");
   out.clear();
-  if (value == 0) return 1;
+  if (value == 0) return kFieldFits;
   std::tm tm{};
   DateToTm(tm, value, isGreg);
   return FormatField(out, tm, len, OrEmpty(format));  // an empty format gives empty text
 }
 
-int FldFmtTime(std::string &out, std::int64_t seconds, int len, const char *format) {
+FieldFit FldFmtTime(std::string &out, std::int64_t seconds, int len, const char *format) {
   VL_TRACE_ENTRY('F', "FldFmtTime");
   out.clear();
-  if (seconds == 0) return 1;
+  if (seconds == 0) return kFieldFits;
   std::tm tm{};
   tm.tm_sec = static_cast<int>(seconds % 60);
   tm.tm_min = static_cast<int>(((seconds + 30) / 60) % 60);  // rounded to the nearest minute
@@ -669,10 +669,10 @@ int FldFmtTime(std::string &out, std::int64_t seconds, int len, const char *form
   return FormatField(out, tm, len, OrEmpty(format));
 }
 
-int FldFmtWeek(std::string &out, std::int64_t value, int len, const char *fvtyp, const char *format) {
+FieldFit FldFmtWeek(std::string &out, std::int64_t value, int len, const char *fvtyp, const char *format) {
   VL_TRACE_ENTRY('F', "FldFmtWeek");
   out.clear();
-  if (value == 0) return 1;
+  if (value == 0) return kFieldFits;
   const bool isDate = value >= (dateState.y2kMode == 1 ? 100000 : 10000000);
   const bool kw = IsType(fvtyp, "KW");
   std::string fmt = OrEmpty(format);
@@ -687,10 +687,10 @@ int FldFmtWeek(std::string &out, std::int64_t value, int len, const char *fvtyp,
   return FormatField(out, tm, len, fmt.c_str());
 }
 
-int FldFmtMonth(std::string &out, std::int64_t value, int len, const char *format) {
+FieldFit FldFmtMonth(std::string &out, std::int64_t value, int len, const char *format) {
   VL_TRACE_ENTRY('F', "FldFmtMonth");
   out.clear();
-  if (value == 0) return 1;
+  if (value == 0) return kFieldFits;
   std::tm tm{};
   // The first day of month value % 100 of year value / 100, taken apart as they
   // are: a yyyymmdd value built from them would mix the parts of a negative value.
@@ -698,14 +698,14 @@ int FldFmtMonth(std::string &out, std::int64_t value, int len, const char *forma
   return FormatField(out, tm, len, OrEmpty(format));
 }
 
-int FldScanDate(std::int32_t &result, std::string &out, const char *in, const char *fvtyp, const char *format,
-                const char *valid) {
+ScanResult FldScanDate(std::int32_t &result, std::string &out, const char *in, const char *fvtyp,
+                       const char *format, const char *valid) {
   VL_TRACE_ENTRY('F', "FldScanDate");
   result = 0;
   out.clear();
-  if (const int bad = CheckValid(out, in, valid); bad != kScanOk) return bad;
+  if (const ScanResult bad = CheckValid(out, in, valid); bad != kScanOk) return bad;
   std::tm tm{};
-  const int code = ScanWithFallbacks(
+  const ScanResult code = ScanWithFallbacks(
       tm, OrEmpty(in), OrEmpty(format),
       {LangInfo.weekFormat.c_str(), LangInfo.dateFormatYmd.c_str(), LangInfo.dateFormatCymd.c_str()});
   if (code != kScanOk) return code;
@@ -715,22 +715,22 @@ int FldScanDate(std::int32_t &result, std::string &out, const char *in, const ch
   return Accept(result, out, DateValue(tm, twoDigits));
 }
 
-int FldScanTime(std::int32_t &result, std::string &out, const char *in, const char *fvtyp, const char *format,
-                const char *valid) {
+ScanResult FldScanTime(std::int32_t &result, std::string &out, const char *in, const char *fvtyp,
+                       const char *format, const char *valid) {
   VL_TRACE_ENTRY('F', "FldScanTime");
   result = 0;
   out.clear();
-  if (const int bad = CheckValid(out, in, valid); bad != kScanOk) return bad;
+  if (const ScanResult bad = CheckValid(out, in, valid); bad != kScanOk) return bad;
   if (IsType(fvtyp, "HM60")) {
     std::tm tm{};
-    const int code = ScanWithFallbacks(tm, OrEmpty(in), OrEmpty(format), {LangInfo.timeFormatHm.c_str()});
+    const ScanResult code = ScanWithFallbacks(tm, OrEmpty(in), OrEmpty(format), {LangInfo.timeFormatHm.c_str()});
     if (code != kScanOk) return code;
     return Accept(result, out, tm.tm_hour * 100 + (tm.tm_min * 100 + 30) / 60);
   }
   double number = 0;
   std::string normalised;
   char bad = '\0';
-  const int code = ScanNum(number, normalised, OrEmpty(in), 2, 0, 0, FMCHK_NONE, bad);
+  const ScanResult code = ScanNum(number, normalised, OrEmpty(in), 2, 0, 0, FMCHK_NONE, bad);
   if (code != kScanOk) return code;
   const double hundredths = std::trunc((number + 0.005) * 100);
   if (!(hundredths <= INT32_MAX)) return kScanTooHigh;
@@ -738,15 +738,15 @@ int FldScanTime(std::int32_t &result, std::string &out, const char *in, const ch
   return Accept(result, out, static_cast<std::int64_t>(hundredths));
 }
 
-int FldScanWeek(std::int32_t &result, std::string &out, const char *in, const char *fvtyp, const char *format,
-                const char *valid) {
+ScanResult FldScanWeek(std::int32_t &result, std::string &out, const char *in, const char *fvtyp,
+                       const char *format, const char *valid) {
   VL_TRACE_ENTRY('F', "FldScanWeek");
   result = 0;
   out.clear();
-  if (const int bad = CheckValid(out, in, valid); bad != kScanOk) return bad;
+  if (const ScanResult bad = CheckValid(out, in, valid); bad != kScanOk) return bad;
   std::tm tm{};
   int fallbacks = 0;
-  const int code = ScanWithFallbacks(
+  const ScanResult code = ScanWithFallbacks(
       tm, OrEmpty(in), OrEmpty(format),
       {LangInfo.weekFormat.c_str(), LangInfo.dateFormatYmd.c_str(), LangInfo.dateFormatCymd.c_str()}, &fallbacks);
   if (code != kScanOk) return code;
@@ -761,14 +761,14 @@ int FldScanWeek(std::int32_t &result, std::string &out, const char *in, const ch
   return Accept(result, out, year * 100 + week);
 }
 
-int FldScanMonth(std::int32_t &result, std::string &out, const char *in, const char *, const char *format,
-                 const char *valid) {
+ScanResult FldScanMonth(std::int32_t &result, std::string &out, const char *in, const char *,
+                        const char *format, const char *valid) {
   VL_TRACE_ENTRY('F', "FldScanMonth");
   result = 0;
   out.clear();
-  if (const int bad = CheckValid(out, in, valid); bad != kScanOk) return bad;
+  if (const ScanResult bad = CheckValid(out, in, valid); bad != kScanOk) return bad;
   std::tm tm{};
-  const int code = ScanWithFallbacks(tm, OrEmpty(in), OrEmpty(format), {LangInfo.monthFormat.c_str()});
+  const ScanResult code = ScanWithFallbacks(tm, OrEmpty(in), OrEmpty(format), {LangInfo.monthFormat.c_str()});
   if (code != kScanOk) return code;
   const std::int64_t year = dateState.y2kMode == 1 ? TwoDigits(tm.tm_year) : tm.tm_year + 1900LL;
   return Accept(result, out, year * 100 + tm.tm_mon + 1);

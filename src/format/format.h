@@ -40,12 +40,21 @@ inline constexpr std::uint32_t CC_UPPER = 0x0200;   // upper-case letter
 inline constexpr std::uint32_t CC_XDIGIT = 0x0400;  // hexadecimal digit
 inline constexpr std::uint32_t CC_ASCII = 0x0800;   // code below 0x80
 
-// Statuses of the locale build, which the host receives unchanged.
-enum LocaleStatus : int {
+// Statuses of the locale build (define_locale, BuildLocale, SetClientLocale,
+// setup_locale_from_env). Their values are the host results that dll_SetLocale
+// returns as they are.
+enum [[nodiscard]] LocaleStatus : int {
   kLocaleOk = 0,
   kLocaleNoMemory = 2,   // memory exhausted
   kLocaleFailed = 19,    // bad definition list, refused locale, or the buffer could not be packed
   kLocaleCorrupt = 204,  // the packed buffer was rejected
+};
+
+// Statuses of GetLocaleInfo, which decodes the body of a packed locale buffer.
+enum [[nodiscard]] LocaleInfoStatus : int {
+  kLocaleInfoDecoded = 0,
+  kLocaleInfoCorrupt = 1,   // a section is corrupt: every LangInfo string becomes absent
+  kLocaleInfoNoMemory = 2,  // memory exhausted or a bad grouping: the same
 };
 
 // Revision of the packed locale buffer's layout.
@@ -150,23 +159,24 @@ void ResetLocaleForTest();
 // Packs the locale buffer into csdxBuf from the process's current locale (the
 // built-in tables and names, decimal point, thousands separator and grouping from
 // localeconv) and installs it with SetClientLocale. On success the buffer stays in
-// csdxBuf, positioned at its start, for dll_SendNext. Returns 0, 19, 2 or 204.
-int BuildLocale();
+// csdxBuf, positioned at its start, for dll_SendNext. Returns kLocaleOk,
+// kLocaleFailed (the buffer could not be packed), kLocaleNoMemory or kLocaleCorrupt.
+LocaleStatus BuildLocale();
 
 // Checks the header of csdxBuf (revision, total size) and decodes its body into the
-// four tables. Returns 0, 204 (bad header or corrupt body) or 2 (memory exhausted).
-int SetClientLocale();
+// four tables. Returns kLocaleOk, kLocaleCorrupt (bad header or corrupt body) or
+// kLocaleNoMemory.
+LocaleStatus SetClientLocale();
 
 // Decodes the sections IS, TOUPPER, TOLOWER and LANGINFO of a packed buffer's body
-// (`length` bytes at `body`). Returns 0, 1 (corrupt: every LangInfo string becomes
-// absent) or 2 (memory exhausted or a bad grouping: the same).
-int GetLocaleInfo(const char *body, long length);
+// (`length` bytes at `body`).
+LocaleInfoStatus GetLocaleInfo(const char *body, long length);
 
 // The checker's locale set-up from VELMLANG, or LANG, LC_COLLATE and LC_CTYPE:
 // sets the categories (reporting refused ones on standard error), builds the
 // tables, then keeps only the character-type and collation categories on the
 // user's language. Returns BuildLocale's status.
-int setup_locale_from_env();
+LocaleStatus setup_locale_from_env();
 
 // Sets one category (LC_ALL, LC_COLLATE, LC_CTYPE, ...) for the checker; a refusal
 // is reported on standard error (with the warning header on the run's first one)
@@ -214,7 +224,7 @@ enum CheckMode : int {
 CheckMode CheckModeOf(const char *fvtyp) noexcept;
 
 // Results of every field scanner, and what the host's rc becomes for each.
-enum ScanResult : int {
+enum [[nodiscard]] ScanResult : int {
   kScanOk = 0,          // accepted                                  rc 0, out := normalised text
   kScanEmpty = 1,       // field empty                               rc -1
   kScanCallError = 2,   // bad mode, negative precision               rc 0, call result 19
@@ -231,8 +241,24 @@ enum ScanResult : int {
   kScanLeftOver = 13,   // input left over after the format           rc 1
 };
 
-// The host's rc for a scan result.
-int ScanHostRc(int code) noexcept;
+// The rc the host receives from a scanner (and from chk_Num).
+enum ScanRc : int {
+  kRcAccepted = 0,    // the input was accepted
+  kRcEmpty = -1,      // the field was empty
+  kRcInvalid = 1,     // the input is not a valid value
+  kRcOutOfRange = 2,  // the value is outside MIN and MAX (chk_Num: outside its type)
+  kRcBadChar = 3,     // a character the validity class refuses
+};
+
+// The host's rc for a scan result: the one mapping of the table above.
+ScanRc ScanHostRc(int code) noexcept;
+
+// Whether a field formatter's text fits its field. A value that does not fit is
+// shown as a row of the overflow fill character.
+enum FieldFit : int {
+  kFieldOverflow = 0,  // the text is a row of fill characters (or empty)
+  kFieldFits = 1,      // the text shows the value
+};
 
 // ===========================================================================
 // Numbers (numfmt)
@@ -243,31 +269,36 @@ int ScanHostRc(int code) noexcept;
 inline constexpr int kNumWork = 255;
 using NumField = std::array<char, kNumWork + 1>;
 
-// Formats `value` into a field of `len` columns with `prec` decimals. Returns 1
-// with the text in `out` (at most len characters), or 0 when the value does not fit
-// and `out` is a row of the overflow fill (len characters, at most kNumWork; empty
-// when len < 1). Non-finite values, len or prec above kNumWork never fit.
-int FmtNum(NumField &out, double value, int len, int prec, unsigned flags);
-int FldFmtNum(NumField &out, double value, int len, int prec, const char *ffmt);
+// Formats `value` into a field of `len` columns with `prec` decimals. Returns
+// kFieldFits with the text in `out` (at most len characters), or kFieldOverflow
+// when the value does not fit and `out` is a row of the overflow fill (len
+// characters, at most kNumWork; empty when len < 1). Non-finite values, len or prec above kNumWork never fit.
+FieldFit FmtNum(NumField &out, double value, int len, int prec, unsigned flags);
+FieldFit FldFmtNum(NumField &out, double value, int len, int prec, const char *ffmt);
 
 // Scans field text under a check mode and bounds (min and max both 0: none).
 // `result` gets the value (0 unless accepted), `out` the normalised text (empty
 // for a zero value), `bad` the offending character for codes 3 to 5 (else 0).
 // An input longer than kNumWork characters, or a precision above it, is a call
 // error (2).
-int ScanNum(double &result, std::string &out, std::string_view in, int prec, double min, double max, int mode,
-            char &bad);
+ScanResult ScanNum(double &result, std::string &out, std::string_view in, int prec, double min, double max,
+                   int mode, char &bad);
 // Checks the validity class, maps the value type to a check mode and scans; on
 // every non-zero code `out` is the bad character as a one-character text (empty
 // when there is none).
-int FldScanNum(double &result, std::string &out, std::string_view in, const char *fvtyp, int prec, double min,
-               double max, const char *valid);
+ScanResult FldScanNum(double &result, std::string &out, std::string_view in, const char *fvtyp, int prec,
+                      double min, double max, const char *valid);
+
+// Results of FmtCheckValid.
+enum [[nodiscard]] ValidCheck : int {
+  kValidSyntaxError = -1,  // the class is malformed; `bad` is 0
+  kValidRefused = 0,       // a character is non-printable or not in the class; `bad` is set to it
+  kValidAllowed = 1,       // every character is allowed
+};
 
 // Checks every character of `text` against the validity class `valid` (empty or
-// null: every printable character). Returns 1 (all allowed), 0 (a character
-// refused, non-printable or not in the class; `bad` is set to it) or -1 (class
-// syntax error; `bad` is 0).
-int FmtCheckValid(std::string_view text, const char *valid, char &bad);
+// null: every printable character).
+ValidCheck FmtCheckValid(std::string_view text, const char *valid, char &bad);
 
 // ===========================================================================
 // Texts (textfmt)
@@ -277,18 +308,18 @@ int FmtCheckValid(std::string_view text, const char *valid, char &bad);
 inline constexpr int kTextWork = 279;
 using TextField = std::array<char, kTextWork + 1>;
 
-// Formats `text` into a field of `len` columns. Returns 1 with the text, or 0 with
-// a fill row (too long a text under FMT_OVFL, or a result longer than the
+// Formats `text` into a field of `len` columns. Returns kFieldFits with the text,
+// or kFieldOverflow with a fill row (too long a text under FMT_OVFL, or a result longer than the
 // kTextWork characters of the work field, which gives kTextWork fill characters)
 // or an empty text (len < 1).
-int FmtText(TextField &out, std::string_view text, int len, unsigned flags);
-int FldFmtText(TextField &out, std::string_view text, int len, const char *ffmt);
+FieldFit FmtText(TextField &out, std::string_view text, int len, unsigned flags);
+FieldFit FldFmtText(TextField &out, std::string_view text, int len, const char *ffmt);
 
 // Formats `in` and checks the formatted text against the validity class. Returns
-// 0 (out: the formatted text), 1 (empty input), 2 (a field longer than the work
-// field: a call error, traced) or 3 (out: the refused character, empty after a
-// class syntax error).
-int FldScanText(TextField &out, std::string_view in, int len, const char *ffmt, const char *valid);
+// kScanOk (out: the formatted text), kScanEmpty, kScanCallError (a field longer
+// than the work field, traced) or kScanBadChar (out: the refused character, empty
+// after a class syntax error).
+ScanResult FldScanText(TextField &out, std::string_view in, int len, const char *ffmt, const char *valid);
 
 // ===========================================================================
 // Dates, times, weeks and months (datefmt)
@@ -338,18 +369,18 @@ int WeekOfYear(const std::tm &tm, int &weekYear) noexcept;
 // week before week 1).
 std::int64_t MondayOfWeek(long long year, long long week) noexcept;
 
-// Formats tm by `format` into a field of `len` characters: returns 1 and the
-// text, or 0 and `len` copies of the overflow fill when the text does not fit,
+// Formats tm by `format` into a field of `len` characters: returns kFieldFits and
+// the text, or kFieldOverflow and `len` copies of the overflow fill when the text does not fit,
 // a value is out of range, or a nested format fails. Directives: %a %A %b %B %c
 // %x %X %d %H %I %j %m %M %S %p %w %W %Y %y, each optionally with "-", "0" or
 // blank, a width and a precision; other letters are copied as written.
-int FmtDate(std::string &out, const std::tm &tm, int len, const char *format);
+FieldFit FmtDate(std::string &out, const std::tm &tm, int len, const char *format);
 
 // Parses `in` by the directives of `format` (%d %m %y %Y %H %M %S %W) into tm.
-// Returns 0 parsed, 1 input empty, 12 invalid date or time, 13 input left over or
-// empty format.
-int ScanDate(std::tm &tm, const char *in, const char *format);
-
+// Returns kScanOk, kScanEmpty (input empty), kScanBadDate (invalid date or time,
+// or a directive it does not read) or kScanLeftOver (input left over, or an empty
+// format).
+ScanResult ScanDate(std::tm &tm, const char *in, const char *format);
 
 // ---------------------------------------------------------------------------
 // Date, time, week and month field values. Value types (FVTYP, compared as whole
@@ -371,22 +402,22 @@ inline constinit DateState dateState{};
 // Field formatters: text in out ("" for value 0). A field longer than the
 // kTextWork characters of the work field keeps a text that fits there; a longer
 // text overflows as a row of kTextWork fill characters. They return FmtDate's
-// result (1 for an empty value).
-int FldFmtDate(std::string &out, std::int64_t value, bool isGreg, int len, const char *format);
-int FldFmtTime(std::string &out, std::int64_t seconds, int len, const char *format);
-int FldFmtWeek(std::string &out, std::int64_t value, int len, const char *fvtyp, const char *format);
-int FldFmtMonth(std::string &out, std::int64_t value, int len, const char *format);
+// result (kFieldFits for an empty value).
+FieldFit FldFmtDate(std::string &out, std::int64_t value, bool isGreg, int len, const char *format);
+FieldFit FldFmtTime(std::string &out, std::int64_t seconds, int len, const char *format);
+FieldFit FldFmtWeek(std::string &out, std::int64_t value, int len, const char *fvtyp, const char *format);
+FieldFit FldFmtMonth(std::string &out, std::int64_t value, int len, const char *format);
 
-// Field scanners: a scan result code; on 0, result is the value and out its
-// decimal text; on 3, out is the refused character (empty after a class syntax
-// error); otherwise result is 0 and out empty.
-int FldScanDate(std::int32_t &result, std::string &out, const char *in, const char *fvtyp, const char *format,
-                const char *valid);
-int FldScanTime(std::int32_t &result, std::string &out, const char *in, const char *fvtyp, const char *format,
-                const char *valid);
-int FldScanWeek(std::int32_t &result, std::string &out, const char *in, const char *fvtyp, const char *format,
-                const char *valid);
-int FldScanMonth(std::int32_t &result, std::string &out, const char *in, const char *fvtyp, const char *format,
-                 const char *valid);
+// Field scanners: a scan result; on kScanOk, result is the value and out its
+// decimal text; on kScanBadChar, out is the refused character (empty after a class
+// syntax error); otherwise result is 0 and out empty.
+ScanResult FldScanDate(std::int32_t &result, std::string &out, const char *in, const char *fvtyp,
+                       const char *format, const char *valid);
+ScanResult FldScanTime(std::int32_t &result, std::string &out, const char *in, const char *fvtyp,
+                       const char *format, const char *valid);
+ScanResult FldScanWeek(std::int32_t &result, std::string &out, const char *in, const char *fvtyp,
+                       const char *format, const char *valid);
+ScanResult FldScanMonth(std::int32_t &result, std::string &out, const char *in, const char *fvtyp,
+                        const char *format, const char *valid);
 
 }  // namespace vl

@@ -38,7 +38,7 @@ void TraceNumFlags(unsigned flags) {
 
 // A value that does not fit: retry without the flags that cost room, in this
 // order, each time from the caller's width; at the end, a row of fill characters.
-int Overflow(NumField &out, double value, int callerLen, int len, int prec, unsigned flags) {
+FieldFit Overflow(NumField &out, double value, int callerLen, int len, int prec, unsigned flags) {
   if ((flags & FMT_GROUP) != 0) return FmtNum(out, value, callerLen, prec, flags & ~FMT_GROUP);
   if ((flags & FMT_TZERO) != 0) return FmtNum(out, value, callerLen, prec, flags & ~FMT_TZERO);
   if ((flags & FMT_PZERO) != 0 && value < 1.0) return FmtNum(out, value, callerLen, prec, flags & ~FMT_PZERO);
@@ -46,7 +46,7 @@ int Overflow(NumField &out, double value, int callerLen, int len, int prec, unsi
   std::memset(out.data(), OverflowFill(), count);
   out[count] = '\0';
   TraceLine('F', 2, "  OVERFLOW");
-  return 0;
+  return kFieldOverflow;
 }
 
 // Ranges of the check modes.
@@ -208,19 +208,19 @@ CheckMode CheckModeOf(const char *fvtyp) noexcept {
   return FMCHK_NONE;
 }
 
-int ScanHostRc(int code) noexcept {
+ScanRc ScanHostRc(int code) noexcept {
   switch (code) {
-    case kScanOk: return 0;
-    case kScanEmpty: return -1;
-    case kScanCallError: return 0;
-    case kScanBadChar: return 3;
+    case kScanOk: return kRcAccepted;
+    case kScanEmpty: return kRcEmpty;
+    case kScanCallError: return kRcAccepted;  // the call itself fails
+    case kScanBadChar: return kRcBadChar;
     case kScanBelowMin:
-    case kScanAboveMax: return 2;
-    default: return 1;
+    case kScanAboveMax: return kRcOutOfRange;
+    default: return kRcInvalid;
   }
 }
 
-int FmtNum(NumField &out, double value, int len, int prec, unsigned flags) {
+FieldFit FmtNum(NumField &out, double value, int len, int prec, unsigned flags) {
   VL_TRACE_ENTRY('F', "FmtNum");
   TraceLine('F', 2, "FmtNum(val=%.12f, len=%d, prec=%d)", value, len, prec);
   TraceNumFlags(flags);
@@ -322,7 +322,7 @@ int FmtNum(NumField &out, double value, int len, int prec, unsigned flags) {
   if (allZero) {
     if ((flags & FMT_BZERO) != 0) {
       out[0] = '\0';
-      return 1;
+      return kFieldFits;
     }
     // A value that prints as zero gets neither separators nor a sign.
   } else {
@@ -374,16 +374,16 @@ int FmtNum(NumField &out, double value, int len, int prec, unsigned flags) {
   std::memcpy(out.data(), text + from, length);
   out[length] = '\0';
   TraceLine('F', 2, "  output=[%s]", out.data());
-  return 1;
+  return kFieldFits;
 }
 
-int FldFmtNum(NumField &out, double value, int len, int prec, const char *ffmt) {
+FieldFit FldFmtNum(NumField &out, double value, int len, int prec, const char *ffmt) {
   VL_TRACE_ENTRY('F', "FldFmtNum");
   return FmtNum(out, value, len, prec, NumFlagWord(ffmt));
 }
 
-int ScanNum(double &result, std::string &out, std::string_view in, int prec, double min, double max, int mode,
-            char &bad) {
+ScanResult ScanNum(double &result, std::string &out, std::string_view in, int prec, double min, double max,
+                   int mode, char &bad) {
   result = 0;
   out.clear();
   bad = '\0';
@@ -551,17 +551,17 @@ int ScanNum(double &result, std::string &out, std::string_view in, int prec, dou
   return kScanOk;
 }
 
-int FldScanNum(double &result, std::string &out, std::string_view in, const char *fvtyp, int prec, double min,
-               double max, const char *valid) {
+ScanResult FldScanNum(double &result, std::string &out, std::string_view in, const char *fvtyp, int prec,
+                      double min, double max, const char *valid) {
   VL_TRACE_ENTRY('F', "FldScanNum");
   result = 0;
   out.clear();
   char bad = '\0';
-  if (FmtCheckValid(in, valid, bad) != 1) {
+  if (FmtCheckValid(in, valid, bad) != kValidAllowed) {
     if (bad != '\0') out.assign(1, bad);
     return kScanBadChar;
   }
-  const int code = ScanNum(result, out, in, prec, min, max, CheckModeOf(fvtyp), bad);
+  const ScanResult code = ScanNum(result, out, in, prec, min, max, CheckModeOf(fvtyp), bad);
   if (code != kScanOk) {
     out.clear();
     if (bad != '\0') out.assign(1, bad);
@@ -569,29 +569,29 @@ int FldScanNum(double &result, std::string &out, std::string_view in, const char
   return code;
 }
 
-int FmtCheckValid(std::string_view text, const char *valid, char &bad) {
+ValidCheck FmtCheckValid(std::string_view text, const char *valid, char &bad) {
   VL_TRACE_ENTRY('F', "FmtCheckValid");
   bad = '\0';
   const std::string_view cls = OrEmpty(valid);
   std::array<bool, 256> allowed;
   if (!cls.empty() && !BuildClass(cls, allowed)) {
     TraceLine('F', 1, "FmtCheckValid() failed: syntax error in character class '%s'", valid);
-    return -1;
+    return kValidSyntaxError;
   }
   for (const char c : text) {
     const auto code = static_cast<unsigned char>(c);
     if ((LocaleClass[code] & CC_PRINT) == 0) {
       TraceLine('F', 3, "FmtCheckValid(): non-printable character %02x", code);
       bad = c;
-      return 0;
+      return kValidRefused;
     }
     if (!cls.empty() && !allowed[code]) {
       TraceLine('F', 3, "FmtCheckValid(): invalid character %c", c);
       bad = c;
-      return 0;
+      return kValidRefused;
     }
   }
-  return 1;
+  return kValidAllowed;
 }
 
 }  // namespace vl

@@ -21,12 +21,12 @@ void TraceTextFlags(unsigned flags) {
   TraceLine('F', 2, "  flags: %s", names.c_str());
 }
 
-int Fill(TextField &out, int count) {
+FieldFit Fill(TextField &out, int count) {
   const auto n = static_cast<std::size_t>(std::clamp(count, 0, kTextWork));
   std::memset(out.data(), OverflowFill(), n);
   out[n] = '\0';
   TraceLine('F', 2, "  OVERFLOW");
-  return 0;
+  return kFieldOverflow;
 }
 
 }  // namespace
@@ -49,7 +49,7 @@ unsigned TextFlagWord(const char *ffmt) noexcept {
   return flags;
 }
 
-int FmtText(TextField &out, std::string_view text, int len, unsigned flags) {
+FieldFit FmtText(TextField &out, std::string_view text, int len, unsigned flags) {
   VL_TRACE_ENTRY('F', "FmtText");
   TraceLine('F', 2, "FmtText(txt='%.*s', len=%d)", static_cast<int>(text.size()), text.data(), len);
   TraceTextFlags(flags);
@@ -67,7 +67,7 @@ int FmtText(TextField &out, std::string_view text, int len, unsigned flags) {
   if (len < 1) {
     out[0] = '\0';
     TraceLine('F', 2, "  OVERFLOW");
-    return 0;
+    return kFieldOverflow;
   }
   const auto width = static_cast<std::size_t>(len);
   if (n > width) {
@@ -96,15 +96,15 @@ int FmtText(TextField &out, std::string_view text, int len, unsigned flags) {
   }
   dst[n] = '\0';
   TraceLine('F', 2, "  output=[%s]", out.data());
-  return 1;
+  return kFieldFits;
 }
 
-int FldFmtText(TextField &out, std::string_view text, int len, const char *ffmt) {
+FieldFit FldFmtText(TextField &out, std::string_view text, int len, const char *ffmt) {
   VL_TRACE_ENTRY('F', "FldFmtText");
   return FmtText(out, text, len, TextFlagWord(ffmt));
 }
 
-int FldScanText(TextField &out, std::string_view in, int len, const char *ffmt, const char *valid) {
+ScanResult FldScanText(TextField &out, std::string_view in, int len, const char *ffmt, const char *valid) {
   VL_TRACE_ENTRY('F', "FldScanText");
   out[0] = '\0';
   if (len > kTextWork) {
@@ -121,7 +121,7 @@ int FldScanText(TextField &out, std::string_view in, int len, const char *ffmt, 
   // The formatted text is checked: alignment blanks, fill characters and case
   // changes take part.
   char bad = '\0';
-  if (FmtCheckValid(out.data(), valid, bad) == 1) return kScanOk;
+  if (FmtCheckValid(out.data(), valid, bad) == kValidAllowed) return kScanOk;
   out[0] = bad;
   out[1] = '\0';
   return kScanBadChar;

@@ -38,12 +38,20 @@ inline constexpr std::size_t kIniLineMax = 1023;
 // Number of handles (0, 1 and 2).
 inline constexpr int kIniSlots = 3;
 
-// State of a handle, also the result of most handle operations.
-enum IniState : int {
+// State of a handle, also the result of the handle operations and of the
+// section and entry readers.
+enum [[nodiscard]] IniState : int {
   kIniFailed = -1,       // the last operation failed (bad handle, bad size, read error)
   kIniReading = 0,       // reading
   kIniEnd = 1,           // end of file, end of the section, or section not found
   kIniNextSection = 2,   // IniNextLine stopped at the next section header
+};
+
+// Results of the finders IniFindSection and IniFindEntry.
+enum [[nodiscard]] IniFound : int {
+  kIniFindFailed = -1,  // a line could not be read (or written to the copy stream)
+  kIniNotFound = 0,     // end of the file, or of the current section
+  kIniFound = 1,        // found
 };
 
 // ---------------------------------------------------------------------------
@@ -136,24 +144,26 @@ class IniStream {
 // case) and stays behind it. With a copy stream, every line read, the matching
 // header included, is written to it, and only a header at the start of a line of
 // the file counts (so that a writer never lands inside a long line).
-// Returns 1 found, 0 end of file, -1 a line could not be read or written.
-int IniFindSection(IniStream &in, std::string_view name, std::FILE *copy);
+// Returns kIniFound (positioned after the header line), kIniNotFound (end of
+// file) or kIniFindFailed (a line could not be read or written).
+IniFound IniFindSection(IniStream &in, std::string_view name, std::FILE *copy);
 
 // Reads the current section for entry `name`: comments are skipped, a line
-// starting with "[" ends the search. Returns 1 with the value in `value`, 0 not
-// found in the current section, -1 a read error.
-int IniFindEntry(IniStream &in, std::string_view name, std::string &value);
+// starting with "[" ends the search. Returns kIniFound with the value in `value`,
+// kIniNotFound (not in the current section) or kIniFindFailed (a read error).
+IniFound IniFindEntry(IniStream &in, std::string_view name, std::string &value);
 
 // Reads the next entry of the current section: the name, upper-cased and cut to
 // nameSize - 1 bytes, and the value, cut to valueSize - 1 bytes, NUL-terminated.
-// At a line starting with "[" it goes back before that line. Returns 0 entry read,
-// 1 end of the section or file, -1 a read error. Sizes must be at least 1.
-int IniReadEntry(IniStream &in, char *name, std::size_t nameSize, char *value, std::size_t valueSize);
+// At a line starting with "[" it goes back before that line. Returns kIniReading
+// (entry read), kIniEnd (end of the section or file) or kIniFailed (a read error).
+// Sizes must be at least 1.
+IniState IniReadEntry(IniStream &in, char *name, std::size_t nameSize, char *value, std::size_t valueSize);
 
 // Reads lines up to the next section header; its name, upper-cased and cut to
-// size - 1 bytes, goes into `buffer`. Returns 0 found, 1 end of file, -1 a read
-// error. `size` must be at least 1.
-int IniReadSection(IniStream &in, char *buffer, std::size_t size);
+// size - 1 bytes, goes into `buffer`. Returns kIniReading (found), kIniEnd (end of
+// file) or kIniFailed (a read error). `size` must be at least 1.
+IniState IniReadSection(IniStream &in, char *buffer, std::size_t size);
 
 // ---------------------------------------------------------------------------
 // Handles: the three process-wide slots
@@ -174,27 +184,28 @@ int IniClose(int hdl);
 void IniCloseAll();
 
 // Goes back to the start of the file; with a name, reads up to that section.
-// Returns 0 found or no name, 1 not found, -1 bad handle (errno 22).
-int IniSeekSection(int hdl, const char *section);
+// Returns kIniReading (found, or no name), kIniEnd (not found) or kIniFailed (bad
+// handle, errno 22).
+IniState IniSeekSection(int hdl, const char *section);
 
 // Reads the next line of the current section into `buffer` (at most size - 1
 // bytes, line end included, NUL-terminated) and stores its length. Comment and
 // blank lines are delivered too; at a line starting with "[" the line stays unread
 // and the state becomes 2. When the state is not 0 it is returned without reading.
-// Returns 0 line read, 1 end of file, 2 next section reached, -1 bad handle or a
-// size below 2 (errno 22) or a read error.
-int IniNextLine(int hdl, char *buffer, int size, std::size_t &length);
+// Returns kIniReading (line read), kIniEnd (end of file), kIniNextSection, or
+// kIniFailed (bad handle or a size below 2, errno 22; or a read error).
+IniState IniNextLine(int hdl, char *buffer, int size, std::size_t &length);
 
 // Reads up to the next section header (whatever the state); see IniReadSection.
-// Returns 0, 1, or -1 for a bad handle or a size below 1 (errno 22).
-int IniNextSection(int hdl, char *buffer, int size);
+// kIniFailed also for a bad handle or a size below 1 (errno 22).
+IniState IniNextSection(int hdl, char *buffer, int size);
 
-// Reads the next entry (whatever the state); see IniReadEntry. Returns 0, 1, or -1
-// for a bad handle or a size below 1 (errno 22).
-int IniNextEntry(int hdl, char *name, int nameSize, char *value, int valueSize);
+// Reads the next entry (whatever the state); see IniReadEntry. kIniFailed also for
+// a bad handle or a size below 1 (errno 22).
+IniState IniNextEntry(int hdl, char *name, int nameSize, char *value, int valueSize);
 
-// The state of a handle, or -1 for a bad handle (for tests and diagnostics).
-int IniHandleState(int hdl) noexcept;
+// The state of a handle, or kIniFailed for a bad handle (for tests and diagnostics).
+IniState IniHandleState(int hdl) noexcept;
 
 // Closes every handle and clears the table (for tests).
 void ResetIniForTest();

@@ -140,7 +140,7 @@ void ReadSection(MdfState &state, const char *fname, const char *section, std::i
   char value[kValueSize];
   for (;;) {
     errno = 0;
-    const int read = IniNextEntry(hdl, name, kNameSize, value, kValueSize);
+    const IniState read = IniNextEntry(hdl, name, kNameSize, value, kValueSize);
     if (read != kIniReading) {
       // A read error is no end of the section: the values would be incomplete.
       if (read == kIniFailed && rc == 0) rc = NegatedErrno();

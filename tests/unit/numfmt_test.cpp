@@ -515,7 +515,7 @@ TEST_F(NumFmtTest, ScanTraceLines) {
     double result = 0;
     std::string out;
     char bad = 0;
-    vl::ScanNum(result, out, c.in, c.prec, c.min, c.max, c.mode, bad);
+    static_cast<void>(vl::ScanNum(result, out, c.in, c.prec, c.min, c.max, c.mode, bad));
     ASSERT_GE(trace.lines().size(), 2u);
     EXPECT_EQ(trace.lines().front(), std::string("F2: ScanNum(") + c.in + ")");
     EXPECT_EQ(trace.lines().back(), c.line);

@@ -174,7 +174,7 @@ TEST_F(TextFmtTest, ScanChecksTheFormattedText) {
   }
   TraceCapture trace("F2");
   vl::TextField out;
-  vl::FldScanText(out, "", 3, "", "");
+  static_cast<void>(vl::FldScanText(out, "", 3, "", ""));
   EXPECT_EQ(trace.Joined(), "F2:   fld is empty\n");
 }
 
@@ -239,7 +239,7 @@ TEST_F(TextFmtTest, LongAndBinaryTextsStayInTheField) {
         ASSERT_LE(n, static_cast<std::size_t>(len));
       }
       ASSERT_TRUE(fits == 0 || fits == 1);
-      vl::FldScanText(out, text, len, ffmt, "[^\x01-\x1f]*");
+      static_cast<void>(vl::FldScanText(out, text, len, ffmt, "[^\x01-\x1f]*"));
     }
   }
 }
