@@ -395,7 +395,7 @@ bool WeekPrescan(const std::tm &tm, const char *format, int &chosen, int &week, 
   return true;
 }
 
-FieldFit FmtDateNested(std::string &out, const std::tm &tm, int len, const char *format, int depth);
+FieldFit FmtDateNested(FieldText &out, const std::tm &tm, int len, const char *format, int depth);
 
 // A conversion's text before shaping: `blanks` leading blanks, then `core` (which
 // does not start with a blank). Numbers are written into `digits`; names point
@@ -404,7 +404,7 @@ struct Conversion {
   int blanks = 0;
   std::string_view core;
   char digits[24];
-  std::string nested;
+  FieldText nested;
 
   // "%*lld": right-aligned in `width` places, never cut.
   void Number(long long value, int width) {
@@ -454,7 +454,7 @@ Converted Convert(const Directive &d, const std::tm &tm, int remaining, int dept
       if (depth >= kMaxNesting || FmtDateNested(c.nested, tm, remaining, nested.c_str(), depth + 1) != kFieldFits) {
         return Converted::kOverflow;
       }
-      c.Text(c.nested);
+      c.Text(c.nested.view());
       return Converted::kOk;
     }
     case 'd': return number(inRange(tm.tm_mday, 1, 31), tm.tm_mday, 2);
@@ -521,32 +521,23 @@ Shaped Shape(const Directive &d, const Conversion &c) {
   return s;
 }
 
-FieldFit Overflow(std::string &out, int len) {
-  out.assign(static_cast<std::size_t>(std::max(len, 0)), OverflowFill());
-  TraceLine('F', 2, "  OVERFLOW");
-  return kFieldOverflow;
-}
-
-FieldFit FmtDateNested(std::string &out, const std::tm &tm, int len, const char *format, int depth) {
+FieldFit FmtDateNested(FieldText &out, const std::tm &tm, int len, const char *format, int depth) {
   if (format == nullptr) format = "";
   VL_TRACE_ENTRY('F', "FmtDate");
   TraceLine('F', 2, "FmtDate(len=%d, fmt=%s)", len, format);
-  out.clear();
+  out.Clear();
   int chosen = 0, week = 0, weekYear = 0;
-  if (!WeekPrescan(tm, format, chosen, week, weekYear)) return Overflow(out, len);
-  if (len < 1) {
-    if (*format == '\0') return kFieldFits;
-    TraceLine('F', 2, "  OVERFLOW");
-    return kFieldOverflow;
-  }
+  if (!WeekPrescan(tm, format, chosen, week, weekYear)) return out.Overflow(len);
+  if (len < 1) return *format == '\0' ? kFieldFits : out.Overflow(0);
 
-  long remaining = len;
+  // The text never leaves the work field, whatever the field's length.
+  long remaining = std::min<long>(len, static_cast<long>(FieldText::kCapacity));
   int ordinal = 0;
   Conversion conversion;
   for (const char *f = format; *f != '\0';) {
-    if (remaining <= 0) return Overflow(out, len);
+    if (remaining <= 0) return out.Overflow(len);
     if (*f != '%' || f[1] == '%') {
-      out += *f;
+      out.Append(1, *f);
       f += *f == '%' ? 2 : 1;
       --remaining;
       continue;
@@ -559,21 +550,21 @@ FieldFit FmtDateNested(std::string &out, const std::tm &tm, int len, const char 
     const Converted result =
         d.letter == '\0' ? Converted::kUnknown
                          : Convert(d, tm, static_cast<int>(remaining), depth, ordinal, chosen, week, weekYear, conversion);
-    if (result == Converted::kOverflow) return Overflow(out, len);
+    if (result == Converted::kOverflow) return out.Overflow(len);
     if (result == Converted::kUnknown) {
       // An unknown directive is copied as written.
       const auto written = static_cast<long>(d.end - d.begin);
-      if (written > remaining) return Overflow(out, len);
-      out.append(d.begin, d.end);
+      if (written > remaining) return out.Overflow(len);
+      out.Append(std::string_view(d.begin, static_cast<std::size_t>(written)));
       remaining -= written;
       continue;
     }
     const Shaped shaped = Shape(d, conversion);
     if (shaped.size() == 0) continue;
-    if (shaped.size() > remaining) return Overflow(out, len);
-    out.append(static_cast<std::size_t>(shaped.lead), shaped.leadChar);
-    out += shaped.core;
-    out.append(static_cast<std::size_t>(shaped.trail), ' ');
+    if (shaped.size() > remaining) return out.Overflow(len);
+    out.Append(static_cast<std::size_t>(shaped.lead), shaped.leadChar);
+    out.Append(shaped.core);
+    out.Append(static_cast<std::size_t>(shaped.trail), ' ');
     remaining -= shaped.size();
   }
   TraceLine('F', 2, "  output=[%s]", out.c_str());
@@ -582,7 +573,7 @@ FieldFit FmtDateNested(std::string &out, const std::tm &tm, int len, const char 
 
 }  // namespace
 
-FieldFit FmtDate(std::string &out, const std::tm &tm, int len, const char *format) {
+FieldFit FmtDate(FieldText &out, const std::tm &tm, int len, const char *format) {
   return FmtDateNested(out, tm, len, format, 0);
 }
 
@@ -602,7 +593,7 @@ int TwoDigits(int tmYear) { return (tmYear < 0 ? -tmYear : tmYear) % 100; }
 // FmtDate into a host work field: a field longer than the work field keeps a text
 // that fits there, and a longer text overflows as a row of fill characters as long
 // as the work field.
-FieldFit FormatField(std::string &out, const std::tm &tm, int len, const char *format) {
+FieldFit FormatField(FieldText &out, const std::tm &tm, int len, const char *format) {
   return FmtDate(out, tm, std::min(len, kTextWork), format);
 }
 
@@ -648,18 +639,18 @@ ScanResult Accept(std::int32_t &result, std::string &out, std::int64_t value) {
 
 }  // namespace
 
-FieldFit FldFmtDate(std::string &out, std::int64_t value, bool isGreg, int len, const char *format) {
+FieldFit FldFmtDate(FieldText &out, std::int64_t value, bool isGreg, int len, const char *format) {
   VL_TRACE_ENTRY('F', "FldFmtDate");
-  out.clear();
+  out.Clear();
   if (value == 0) return kFieldFits;
   std::tm tm{};
   DateToTm(tm, value, isGreg);
   return FormatField(out, tm, len, OrEmpty(format));  // an empty format gives empty text
 }
 
-FieldFit FldFmtTime(std::string &out, std::int64_t seconds, int len, const char *format) {
+FieldFit FldFmtTime(FieldText &out, std::int64_t seconds, int len, const char *format) {
   VL_TRACE_ENTRY('F', "FldFmtTime");
-  out.clear();
+  out.Clear();
   if (seconds == 0) return kFieldFits;
   std::tm tm{};
   tm.tm_sec = static_cast<int>(seconds % 60);
@@ -669,9 +660,9 @@ FieldFit FldFmtTime(std::string &out, std::int64_t seconds, int len, const char 
   return FormatField(out, tm, len, OrEmpty(format));
 }
 
-FieldFit FldFmtWeek(std::string &out, std::int64_t value, int len, const char *fvtyp, const char *format) {
+FieldFit FldFmtWeek(FieldText &out, std::int64_t value, int len, const char *fvtyp, const char *format) {
   VL_TRACE_ENTRY('F', "FldFmtWeek");
-  out.clear();
+  out.Clear();
   if (value == 0) return kFieldFits;
   const bool isDate = value >= (dateState.y2kMode == 1 ? 100000 : 10000000);
   const bool kw = IsType(fvtyp, "KW");
@@ -687,9 +678,9 @@ FieldFit FldFmtWeek(std::string &out, std::int64_t value, int len, const char *f
   return FormatField(out, tm, len, fmt.c_str());
 }
 
-FieldFit FldFmtMonth(std::string &out, std::int64_t value, int len, const char *format) {
+FieldFit FldFmtMonth(FieldText &out, std::int64_t value, int len, const char *format) {
   VL_TRACE_ENTRY('F', "FldFmtMonth");
-  out.clear();
+  out.Clear();
   if (value == 0) return kFieldFits;
   std::tm tm{};
   // The first day of month value % 100 of year value / 100, taken apart as they

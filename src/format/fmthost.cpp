@@ -146,9 +146,9 @@ std::int32_t chk_Num(const char *v_type, HostString *str, double *res, std::int3
 }
 
 std::int32_t fmt_Num(double pval, std::int32_t plen, std::int32_t pprec, const char *pflags, HostString *result) {
-  vl::NumField field;
+  vl::FieldText field;
   vl::FldFmtNum(field, pval, plen, pprec, pflags);
-  return vl::StoreText(result, field.data());
+  return vl::StoreText(result, field.c_str());
 }
 
 std::int32_t scan_Num(const char *in, const char *pfvt, std::int32_t pprec, double pmin, double pmax,
@@ -161,16 +161,16 @@ std::int32_t scan_Num(const char *in, const char *pfvt, std::int32_t pprec, doub
 }
 
 std::int32_t fmt_Text(const char *pval, std::int32_t plen, const char *pflags, HostString *result) {
-  vl::TextField field;
+  vl::FieldText field;
   vl::FldFmtText(field, vl::OrEmpty(pval), plen, pflags);
-  return vl::StoreText(result, field.data());
+  return vl::StoreText(result, field.c_str());
 }
 
 std::int32_t scan_Text(const char *in, std::int32_t plen, const char *pflags, const char *pvalid, HostString *out,
                        std::int32_t *rc) {
-  vl::TextField field;
+  vl::FieldText field;
   const vl::ScanResult code = vl::FldScanText(field, vl::OrEmpty(in), plen, pflags, pvalid);
-  return vl::FinishScan(code, field.data(), out, rc);
+  return vl::FinishScan(code, field.c_str(), out, rc);
 }
 
 namespace {
@@ -193,7 +193,7 @@ std::int32_t HostDateScan(DateScanner scan, const char *in, const char *pfvt, co
 // into result.
 template <typename Format>
 std::int32_t HostDateFormat(HostString *result, Format &&format) {
-  std::string text;
+  vl::FieldText text;
   format(text);
   return vl::StoreText(result, text.c_str());
 }
@@ -212,7 +212,7 @@ std::int32_t dict_Y2kMode(std::int32_t mode) {
 
 std::int32_t fmt_Date(std::int32_t pval, std::int32_t isGreg, std::int32_t plen, const char *pfmt,
                       HostString *result) {
-  return HostDateFormat(result, [&](std::string &text) { vl::FldFmtDate(text, pval, isGreg != 0, plen, pfmt); });
+  return HostDateFormat(result, [&](vl::FieldText &text) { vl::FldFmtDate(text, pval, isGreg != 0, plen, pfmt); });
 }
 
 std::int32_t scan_Date(const char *in, const char *pfvt, const char *pfmt, const char *pvalid,
@@ -221,7 +221,7 @@ std::int32_t scan_Date(const char *in, const char *pfvt, const char *pfmt, const
 }
 
 std::int32_t fmt_Time(std::int32_t pval, std::int32_t plen, const char *pfmt, HostString *result) {
-  return HostDateFormat(result, [&](std::string &text) { vl::FldFmtTime(text, pval, plen, pfmt); });
+  return HostDateFormat(result, [&](vl::FieldText &text) { vl::FldFmtTime(text, pval, plen, pfmt); });
 }
 
 std::int32_t scan_Time(const char *in, const char *pfvt, const char *pfmt, const char *pvalid,
@@ -231,7 +231,7 @@ std::int32_t scan_Time(const char *in, const char *pfvt, const char *pfmt, const
 
 std::int32_t fmt_Week(std::int32_t pval, std::int32_t plen, const char *vtyp, const char *pfmt,
                       HostString *result) {
-  return HostDateFormat(result, [&](std::string &text) { vl::FldFmtWeek(text, pval, plen, vtyp, pfmt); });
+  return HostDateFormat(result, [&](vl::FieldText &text) { vl::FldFmtWeek(text, pval, plen, vtyp, pfmt); });
 }
 
 std::int32_t scan_Week(const char *in, const char *pfvt, const char *pfmt, const char *pvalid,
@@ -240,7 +240,7 @@ std::int32_t scan_Week(const char *in, const char *pfvt, const char *pfmt, const
 }
 
 std::int32_t fmt_Month(std::int32_t pval, std::int32_t plen, const char *pfmt, HostString *result) {
-  return HostDateFormat(result, [&](std::string &text) { vl::FldFmtMonth(text, pval, plen, pfmt); });
+  return HostDateFormat(result, [&](vl::FieldText &text) { vl::FldFmtMonth(text, pval, plen, pfmt); });
 }
 
 std::int32_t scan_Month(const char *in, const char *pfvt, const char *pfmt, const char *pvalid,

@@ -13,6 +13,7 @@
 #pragma once
 
 #include <array>
+#include <cstring>
 #include <cstdint>
 #include <ctime>
 #include <string>
@@ -253,12 +254,74 @@ enum ScanRc : int {
 // The host's rc for a scan result: the one mapping of the table above.
 ScanRc ScanHostRc(int code) noexcept;
 
+// ===========================================================================
+// Field text: what every field formatter writes (field.cpp)
+// ===========================================================================
+
+// Characters of a text work field, the longest text a formatted field holds.
+inline constexpr int kTextWork = 279;
+
 // Whether a field formatter's text fits its field. A value that does not fit is
 // shown as a row of the overflow fill character.
 enum FieldFit : int {
   kFieldOverflow = 0,  // the text is a row of fill characters (or empty)
   kFieldFits = 1,      // the text shows the value
 };
+
+// The text of one formatted field: at most kTextWork bytes, always followed by a
+// NUL. Formatters write it through these operations only; Overflow is the one
+// place where a value that does not fit becomes a row of fill characters.
+class FieldText {
+ public:
+  static constexpr std::size_t kCapacity = kTextWork;
+
+  FieldText() noexcept { bytes_[0] = '\0'; }
+
+  const char *c_str() const noexcept { return bytes_.data(); }
+  const char *data() const noexcept { return bytes_.data(); }
+  std::string_view view() const noexcept { return {bytes_.data(), length_}; }
+  std::size_t size() const noexcept { return length_; }
+  bool empty() const noexcept { return length_ == 0; }
+
+  void Clear() noexcept { Resize(0); }
+  // Makes the text `n` bytes long (at most kCapacity) and returns where they
+  // start, for the caller to write them.
+  char *Resize(std::size_t n) noexcept {
+    length_ = n < kCapacity ? n : kCapacity;
+    bytes_[length_] = '\0';
+    return bytes_.data();
+  }
+  // Replace or extend the text; what goes beyond kCapacity is cut.
+  void Assign(std::string_view text) noexcept {
+    length_ = 0;
+    Append(text);
+  }
+  void Append(std::string_view text) noexcept {
+    const std::size_t n = text.size() < kCapacity - length_ ? text.size() : kCapacity - length_;
+    if (n != 0) std::memcpy(bytes_.data() + length_, text.data(), n);
+    Resize(length_ + n);
+  }
+  void Append(std::size_t count, char c) noexcept {
+    const std::size_t n = count < kCapacity - length_ ? count : kCapacity - length_;
+    std::memset(bytes_.data() + length_, c, n);
+    Resize(length_ + n);
+  }
+
+  // The overflow: `count` copies of the overflow fill character (none for a
+  // count below 1, kCapacity at the most), the trace line "  OVERFLOW" (F2), and
+  // kFieldOverflow for the formatter to return.
+  FieldFit Overflow(int count) noexcept;
+
+  friend bool operator==(const FieldText &text, std::string_view other) noexcept { return text.view() == other; }
+
+ private:
+  std::array<char, kCapacity + 1> bytes_;
+  std::size_t length_ = 0;
+};
+
+// The field names before FieldText served every formatter.
+using NumField = FieldText;
+using TextField = FieldText;
 
 // ===========================================================================
 // Numbers (numfmt)
@@ -267,14 +330,14 @@ enum FieldFit : int {
 // Characters of the number work area: longer fields, precisions and input texts
 // are outside what a field can hold.
 inline constexpr int kNumWork = 255;
-using NumField = std::array<char, kNumWork + 1>;
 
 // Formats `value` into a field of `len` columns with `prec` decimals. Returns
 // kFieldFits with the text in `out` (at most len characters), or kFieldOverflow
 // when the value does not fit and `out` is a row of the overflow fill (len
-// characters, at most kNumWork; empty when len < 1). Non-finite values, len or prec above kNumWork never fit.
-FieldFit FmtNum(NumField &out, double value, int len, int prec, unsigned flags);
-FieldFit FldFmtNum(NumField &out, double value, int len, int prec, const char *ffmt);
+// characters, at most kNumWork; empty when len < 1). Non-finite values, len or
+// prec above kNumWork never fit.
+FieldFit FmtNum(FieldText &out, double value, int len, int prec, unsigned flags);
+FieldFit FldFmtNum(FieldText &out, double value, int len, int prec, const char *ffmt);
 
 // Scans field text under a check mode and bounds (min and max both 0: none).
 // `result` gets the value (0 unless accepted), `out` the normalised text (empty
@@ -304,22 +367,18 @@ ValidCheck FmtCheckValid(std::string_view text, const char *valid, char &bad);
 // Texts (textfmt)
 // ===========================================================================
 
-// Characters of a text work field.
-inline constexpr int kTextWork = 279;
-using TextField = std::array<char, kTextWork + 1>;
-
 // Formats `text` into a field of `len` columns. Returns kFieldFits with the text,
 // or kFieldOverflow with a fill row (too long a text under FMT_OVFL, or a result longer than the
 // kTextWork characters of the work field, which gives kTextWork fill characters)
 // or an empty text (len < 1).
-FieldFit FmtText(TextField &out, std::string_view text, int len, unsigned flags);
-FieldFit FldFmtText(TextField &out, std::string_view text, int len, const char *ffmt);
+FieldFit FmtText(FieldText &out, std::string_view text, int len, unsigned flags);
+FieldFit FldFmtText(FieldText &out, std::string_view text, int len, const char *ffmt);
 
 // Formats `in` and checks the formatted text against the validity class. Returns
 // kScanOk (out: the formatted text), kScanEmpty, kScanCallError (a field longer
 // than the work field, traced) or kScanBadChar (out: the refused character, empty
 // after a class syntax error).
-ScanResult FldScanText(TextField &out, std::string_view in, int len, const char *ffmt, const char *valid);
+ScanResult FldScanText(FieldText &out, std::string_view in, int len, const char *ffmt, const char *valid);
 
 // ===========================================================================
 // Dates, times, weeks and months (datefmt)
@@ -370,11 +429,13 @@ int WeekOfYear(const std::tm &tm, int &weekYear) noexcept;
 std::int64_t MondayOfWeek(long long year, long long week) noexcept;
 
 // Formats tm by `format` into a field of `len` characters: returns kFieldFits and
-// the text, or kFieldOverflow and `len` copies of the overflow fill when the text does not fit,
-// a value is out of range, or a nested format fails. Directives: %a %A %b %B %c
-// %x %X %d %H %I %j %m %M %S %p %w %W %Y %y, each optionally with "-", "0" or
-// blank, a width and a precision; other letters are copied as written.
-FieldFit FmtDate(std::string &out, const std::tm &tm, int len, const char *format);
+// the text, or kFieldOverflow and `len` copies of the overflow fill when the text
+// does not fit, a value is out of range, or a nested format fails. A field longer
+// than the work field keeps a text that fits there; a longer text overflows as a
+// row of kTextWork fill characters. Directives: %a %A %b %B %c %x %X %d %H %I %j
+// %m %M %S %p %w %W %Y %y, each optionally with "-", "0" or blank, a width and a
+// precision; other letters are copied as written.
+FieldFit FmtDate(FieldText &out, const std::tm &tm, int len, const char *format);
 
 // Parses `in` by the directives of `format` (%d %m %y %Y %H %M %S %W) into tm.
 // Returns kScanOk, kScanEmpty (input empty), kScanBadDate (invalid date or time,
@@ -403,10 +464,10 @@ inline constinit DateState dateState{};
 // kTextWork characters of the work field keeps a text that fits there; a longer
 // text overflows as a row of kTextWork fill characters. They return FmtDate's
 // result (kFieldFits for an empty value).
-FieldFit FldFmtDate(std::string &out, std::int64_t value, bool isGreg, int len, const char *format);
-FieldFit FldFmtTime(std::string &out, std::int64_t seconds, int len, const char *format);
-FieldFit FldFmtWeek(std::string &out, std::int64_t value, int len, const char *fvtyp, const char *format);
-FieldFit FldFmtMonth(std::string &out, std::int64_t value, int len, const char *format);
+FieldFit FldFmtDate(FieldText &out, std::int64_t value, bool isGreg, int len, const char *format);
+FieldFit FldFmtTime(FieldText &out, std::int64_t seconds, int len, const char *format);
+FieldFit FldFmtWeek(FieldText &out, std::int64_t value, int len, const char *fvtyp, const char *format);
+FieldFit FldFmtMonth(FieldText &out, std::int64_t value, int len, const char *format);
 
 // Field scanners: a scan result; on kScanOk, result is the value and out its
 // decimal text; on kScanBadChar, out is the refused character (empty after a class

@@ -2,7 +2,10 @@
 // layer); no other component includes this header.
 #pragma once
 
+#include <span>
 #include <string_view>
+
+#include "common.h"
 
 namespace vl {
 
@@ -10,5 +13,18 @@ namespace vl {
 // NUMERIC, TIME; case counts), or kNoLocaleCategory.
 inline constexpr int kNoLocaleCategory = -1;
 int LocaleCategoryOfWord(std::string_view word) noexcept;
+
+// One flag of a format flag word and its name on the trace.
+struct FlagName {
+  unsigned flag;
+  const char *name;
+};
+
+// The F2 trace line "  flags: " with "FMT_RIGHT " or "FMT_LEFT ", then the name
+// and a blank of each flag of `names` that is set, in the table's order.
+void WriteFlagNames(unsigned flags, std::span<const FlagName> names);
+inline void TraceFlagNames(unsigned flags, std::span<const FlagName> names) {
+  if (TraceWanted('F', 2)) WriteFlagNames(flags, names);
+}
 
 }  // namespace vl

@@ -13,6 +13,7 @@
 #include <cstring>
 
 #include "format.h"
+#include "format_int.h"
 
 namespace vl {
 namespace {
@@ -24,29 +25,20 @@ constexpr int kUnset = -1;
 // before it.
 constexpr int kPrintRoom = 600;
 
-void TraceNumFlags(unsigned flags) {
-  if (!TraceWanted('F', 2)) return;
-  std::string names = (flags & FMT_RIGHT) != 0 ? "FMT_RIGHT " : "FMT_LEFT ";
-  if ((flags & FMT_BZERO) != 0) names += "FMT_BZERO ";
-  if ((flags & FMT_LZERO) != 0) names += "FMT_LZERO ";
-  if ((flags & FMT_TZERO) != 0) names += "FMT_TZERO ";
-  if ((flags & FMT_PZERO) != 0) names += "FMT_PZERO ";
-  if ((flags & FMT_GROUP) != 0) names += "FMT_GROUP ";
-  if ((flags & FMT_RSIGN) != 0) names += "FMT_RSIGN ";
-  TraceLine('F', 2, "  flags: %s", names.c_str());
-}
+// The flags of a number's flag word, as the trace names them after FMT_RIGHT or
+// FMT_LEFT.
+constexpr FlagName kNumFlagNames[] = {
+    {FMT_BZERO, "FMT_BZERO"}, {FMT_LZERO, "FMT_LZERO"}, {FMT_TZERO, "FMT_TZERO"},
+    {FMT_PZERO, "FMT_PZERO"}, {FMT_GROUP, "FMT_GROUP"}, {FMT_RSIGN, "FMT_RSIGN"},
+};
 
 // A value that does not fit: retry without the flags that cost room, in this
 // order, each time from the caller's width; at the end, a row of fill characters.
-FieldFit Overflow(NumField &out, double value, int callerLen, int len, int prec, unsigned flags) {
+FieldFit Overflow(FieldText &out, double value, int callerLen, int len, int prec, unsigned flags) {
   if ((flags & FMT_GROUP) != 0) return FmtNum(out, value, callerLen, prec, flags & ~FMT_GROUP);
   if ((flags & FMT_TZERO) != 0) return FmtNum(out, value, callerLen, prec, flags & ~FMT_TZERO);
   if ((flags & FMT_PZERO) != 0 && value < 1.0) return FmtNum(out, value, callerLen, prec, flags & ~FMT_PZERO);
-  const auto count = static_cast<std::size_t>(std::clamp(len, 0, kNumWork));
-  std::memset(out.data(), OverflowFill(), count);
-  out[count] = '\0';
-  TraceLine('F', 2, "  OVERFLOW");
-  return kFieldOverflow;
+  return out.Overflow(std::min(len, kNumWork));
 }
 
 // Ranges of the check modes.
@@ -220,10 +212,10 @@ ScanRc ScanHostRc(int code) noexcept {
   }
 }
 
-FieldFit FmtNum(NumField &out, double value, int len, int prec, unsigned flags) {
+FieldFit FmtNum(FieldText &out, double value, int len, int prec, unsigned flags) {
   VL_TRACE_ENTRY('F', "FmtNum");
   TraceLine('F', 2, "FmtNum(val=%.12f, len=%d, prec=%d)", value, len, prec);
-  TraceNumFlags(flags);
+  TraceFlagNames(flags, kNumFlagNames);
   const int callerLen = len;
   auto overflow = [&] { return Overflow(out, value, callerLen, len, prec, flags); };
 
@@ -321,7 +313,7 @@ FieldFit FmtNum(NumField &out, double value, int len, int prec, unsigned flags) 
 
   if (allZero) {
     if ((flags & FMT_BZERO) != 0) {
-      out[0] = '\0';
+      out.Clear();
       return kFieldFits;
     }
     // A value that prints as zero gets neither separators nor a sign.
@@ -370,14 +362,12 @@ FieldFit FmtNum(NumField &out, double value, int len, int prec, unsigned flags) 
   if ((flags & FMT_RIGHT) == 0) {
     while (from < n && text[from] == ' ') ++from;
   }
-  const auto length = static_cast<std::size_t>(n - from);
-  std::memcpy(out.data(), text + from, length);
-  out[length] = '\0';
-  TraceLine('F', 2, "  output=[%s]", out.data());
+  out.Assign(std::string_view(text + from, static_cast<std::size_t>(n - from)));
+  TraceLine('F', 2, "  output=[%s]", out.c_str());
   return kFieldFits;
 }
 
-FieldFit FldFmtNum(NumField &out, double value, int len, int prec, const char *ffmt) {
+FieldFit FldFmtNum(FieldText &out, double value, int len, int prec, const char *ffmt) {
   VL_TRACE_ENTRY('F', "FldFmtNum");
   return FmtNum(out, value, len, prec, NumFlagWord(ffmt));
 }

@@ -9,6 +9,7 @@
 
 #include "format.h"
 #include "format_host.h"
+#include "format_testutil.h"
 #include "host.h"
 #include "testutil.h"
 
@@ -40,7 +41,7 @@ struct Case {
 
 void Check(const std::tm &tm, const Case &c) {
   SCOPED_TRACE(std::string("[") + c.format + "] len " + std::to_string(c.len));
-  std::string out;
+  vl::FieldText out;
   EXPECT_EQ(vl::FmtDate(out, tm, c.len, c.format), c.result);
   EXPECT_EQ(out, c.expected);
 }
@@ -120,7 +121,7 @@ TEST_F(FmtDateTest, Overflow) {
 
 TEST_F(FmtDateTest, TraceLines) {
   vltest::TraceCapture trace("F2");
-  std::string out;
+  vl::FieldText out;
   vl::FmtDate(out, Date(2026, 12, 7), 8, "%d.%m.%y");
   vl::FmtDate(out, Date(2026, 12, 7), 2, "%d.%m.%y");
   EXPECT_EQ(trace.Joined(),
@@ -173,7 +174,7 @@ TEST_F(DateFieldTest, ScansNeverOverflowTheResult) {
 // A field longer than the work field keeps a text that fits there; a longer text
 // is a row of fill characters as long as the work field.
 TEST_F(DateFieldTest, LongFieldsKeepATextThatFitsTheWorkField) {
-  std::string out;
+  vl::FieldText out;
   EXPECT_EQ(vl::FldFmtDate(out, 20065, true, vl::kTextWork, "%d"), 1);
   EXPECT_EQ(out, "07");
   EXPECT_EQ(vl::FldFmtDate(out, 20065, true, vl::kTextWork + 1, "%d"), 1);
@@ -198,7 +199,8 @@ TEST_F(DateFieldTest, LongFieldsKeepATextThatFitsTheWorkField) {
 // is not.
 TEST_F(DateFieldTest, EmptyDateFormatRunsTheFormatter) {
   vltest::TraceCapture trace("F2");
-  std::string out = "x";
+  vl::FieldText out;
+  out.Assign("x");
   EXPECT_EQ(vl::FldFmtDate(out, 20065, true, 8, ""), 1);
   EXPECT_EQ(out, "");
   EXPECT_EQ(vl::FldFmtDate(out, 20261207, false, 8, nullptr), 1);
@@ -223,7 +225,7 @@ TEST_F(DateFieldTest, MonthValuesShowTheFirstDayOfTheirMonth) {
   };
   for (const auto &c : cases) {
     SCOPED_TRACE(c.value);
-    std::string out;
+    vl::FieldText out;
     EXPECT_EQ(vl::FldFmtMonth(out, c.value, 20, "%d.%m.%Y"), 1);
     EXPECT_EQ(out, c.expected);
   }
@@ -243,7 +245,7 @@ TEST_F(DateFieldTest, Y2kModeTracesItsEntryAndKeepsTheModeOnAFailure) {
 }
 
 TEST_F(DateFieldTest, WeekDefaultsComeFromTheLocale) {
-  std::string out;
+  vl::FieldText out;
   vl::FldFmtWeek(out, 202650, 0, "KW", nullptr);
   EXPECT_EQ(out, "50/26");
   vl::FldFmtWeek(out, 202650, 4, "KW", "");  // a given length stays

@@ -54,8 +54,8 @@ struct Formatted {
 };
 
 Formatted Fmt(double value, int len, int prec, const char *ffmt) {
-  vl::NumField out;
-  out.fill('#');
+  vl::FieldText out;
+  out.Assign(std::string(vl::kTextWork, '#'));  // a formatter replaces the whole text
   const int fits = vl::FldFmtNum(out, value, len, prec, ffmt);
   return {fits, out.data()};
 }

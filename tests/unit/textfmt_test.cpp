@@ -38,8 +38,8 @@ struct Formatted {
 };
 
 Formatted Fmt(const std::string &text, int len, const char *ffmt) {
-  vl::TextField out;
-  out.fill('#');
+  vl::FieldText out;
+  out.Assign(std::string(vl::kTextWork, '#'));  // a formatter replaces the whole text
   const int fits = vl::FldFmtText(out, text, len, ffmt);
   return {fits, out.data()};
 }
@@ -167,13 +167,13 @@ TEST_F(TextFmtTest, ScanChecksTheFormattedText) {
   };
   for (const Case &c : cases) {
     SCOPED_TRACE(std::string(c.in) + " len " + std::to_string(c.len));
-    vl::TextField out;
-    out.fill('#');
+    vl::FieldText out;
+    out.Assign(std::string(vl::kTextWork, '#'));
     EXPECT_EQ(vl::FldScanText(out, c.in, c.len, c.ffmt, c.valid), c.code);
     EXPECT_EQ(std::string(out.data()), c.out);
   }
   TraceCapture trace("F2");
-  vl::TextField out;
+  vl::FieldText out;
   static_cast<void>(vl::FldScanText(out, "", 3, "", ""));
   EXPECT_EQ(trace.Joined(), "F2:   fld is empty\n");
 }
@@ -231,7 +231,7 @@ TEST_F(TextFmtTest, LongAndBinaryTextsStayInTheField) {
     }
     const int len = static_cast<int>(rng() % 400) - 50;
     for (const char *ffmt : flagSets) {
-      vl::TextField out;
+      vl::FieldText out;
       const int fits = vl::FldFmtText(out, text, len, ffmt);
       const std::size_t n = std::char_traits<char>::length(out.data());
       ASSERT_LE(n, static_cast<std::size_t>(vl::kTextWork));
