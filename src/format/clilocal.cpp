@@ -1,6 +1,6 @@
 // The client half of the locale tables: checks the header of the packed locale
 // buffer in csdxBuf and decodes its body into LocaleClass, LocaleUpper,
-// LocaleLower and LangInfo.
+// LocaleLower and Locale().LangInfo.
 //
 // Body layout (no separators between sections):
 //   IS        256 x 4 hex digits, the class mask of each code, code 0 first
@@ -9,12 +9,14 @@
 //   LANGINFO  60 fields: strings as "<count>~<bytes>", integers as "<value>~", the
 //             grouping as "<2 x count>~" and two hex digits per byte
 #include <algorithm>
+#include <clocale>
 #include <cstdlib>
 #include <cstring>
 #include <new>
 
 #include "buffers.h"
 #include "format.h"
+#include "format_int.h"
 
 namespace vl {
 namespace {
@@ -134,13 +136,13 @@ class BodyReader {
 
 LocaleInfoStatus Corrupt(const char *section) {
   TraceLine('D', 1, "GetLocaleInfo() failed: buffer is corrupt [%s]", section);
-  LangInfo.ReleaseTexts();
+  Locale().LangInfo.ReleaseTexts();
   return kLocaleInfoCorrupt;
 }
 
 LocaleInfoStatus Exhausted(const char *section) {
   TraceLine('D', 1, "GetLocaleInfo() failed: heap overflow [%s]", section);
-  LangInfo.ReleaseTexts();
+  Locale().LangInfo.ReleaseTexts();
   return kLocaleInfoNoMemory;
 }
 
@@ -170,17 +172,26 @@ void LanguageInfo::ReleaseTexts() noexcept {
   }
 }
 
-void ResetLocaleForTest() { localeState = LocaleState{}; }
+namespace detail {
+constinit LocaleState localeState{};
+}  // namespace detail
+
+void ResetLocaleForTest() {
+  Locale() = LocaleState{};
+  std::setlocale(LC_ALL, "C");  // as the process starts, and as it is between host calls
+}
+VL_STATE_RESET(ResetLocaleForTest);
 
 LocaleInfoStatus GetLocaleInfo(const char *body, long length) {
   VL_TRACE_ENTRY('D', "GetLocaleInfo");
   BodyReader reader(body, length);
-  if (!reader.HexTable(LocaleClass, 4)) return Corrupt("IS");
-  if (!reader.HexTable(LocaleUpper, 2)) return Corrupt("TOUPPER");
-  if (!reader.HexTable(LocaleLower, 2)) return Corrupt("TOLOWER");
+  LocaleState &locale = Locale();
+  if (!reader.HexTable(locale.LocaleClass, 4)) return Corrupt("IS");
+  if (!reader.HexTable(locale.LocaleUpper, 2)) return Corrupt("TOUPPER");
+  if (!reader.HexTable(locale.LocaleLower, 2)) return Corrupt("TOLOWER");
 
   std::string grouping;
-  for (const LangField &field : LangFields(LangInfo)) {
+  for (const LangField &field : LangFields(locale.LangInfo)) {
     long number = 0;
     if (!reader.Number(number)) return Corrupt("LANGINFO");
     if (field.number != nullptr) {

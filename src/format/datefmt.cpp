@@ -424,6 +424,7 @@ enum class Converted { kOk, kOverflow, kUnknown };
 // nested format fails, kUnknown for a letter that is no directive.
 Converted Convert(const Directive &d, const std::tm &tm, int remaining, int depth, int ordinal, int chosen, int week,
                   int weekYear, Conversion &c) {
+  const LanguageInfo &info = Locale().LangInfo;
   auto inRange = [](int v, int lo, int hi) { return v >= lo && v <= hi; };
   auto number = [&c](bool ok, long long value, int width) {
     if (!ok) return Converted::kOverflow;
@@ -438,19 +439,19 @@ Converted Convert(const Directive &d, const std::tm &tm, int remaining, int dept
   const auto wday = static_cast<std::size_t>(tm.tm_wday);
   const auto mon = static_cast<std::size_t>(tm.tm_mon);
   switch (d.letter) {
-    case 'a': return text(inRange(tm.tm_wday, 0, 6), [&]() -> const LangText & { return LangInfo.dayAbbr[wday]; });
-    case 'A': return text(inRange(tm.tm_wday, 0, 6), [&]() -> const LangText & { return LangInfo.dayName[wday]; });
-    case 'b': return text(inRange(tm.tm_mon, 0, 11), [&]() -> const LangText & { return LangInfo.monthAbbr[mon]; });
-    case 'B': return text(inRange(tm.tm_mon, 0, 11), [&]() -> const LangText & { return LangInfo.monthName[mon]; });
+    case 'a': return text(inRange(tm.tm_wday, 0, 6), [&]() -> const LangText & { return info.dayAbbr[wday]; });
+    case 'A': return text(inRange(tm.tm_wday, 0, 6), [&]() -> const LangText & { return info.dayName[wday]; });
+    case 'b': return text(inRange(tm.tm_mon, 0, 11), [&]() -> const LangText & { return info.monthAbbr[mon]; });
+    case 'B': return text(inRange(tm.tm_mon, 0, 11), [&]() -> const LangText & { return info.monthName[mon]; });
     case 'p':
       return text(inRange(tm.tm_hour, 0, 23),
-                  [&]() -> const LangText & { return tm.tm_hour < 12 ? LangInfo.amMarker : LangInfo.pmMarker; });
+                  [&]() -> const LangText & { return tm.tm_hour < 12 ? info.amMarker : info.pmMarker; });
     case 'c':
     case 'x':
     case 'X': {
-      const LangText &nested = d.letter == 'c'   ? LangInfo.dateTimeFormat
-                               : d.letter == 'x' ? LangInfo.dateFormat
-                                                 : LangInfo.timeFormat;
+      const LangText &nested = d.letter == 'c'   ? info.dateTimeFormat
+                               : d.letter == 'x' ? info.dateFormat
+                                                 : info.timeFormat;
       if (depth >= kMaxNesting || FmtDateNested(c.nested, tm, remaining, nested.c_str(), depth + 1) != kFieldFits) {
         return Converted::kOverflow;
       }
@@ -662,15 +663,16 @@ FieldFit FldFmtTime(FieldText &out, std::int64_t seconds, int len, const char *f
 
 FieldFit FldFmtWeek(FieldText &out, std::int64_t value, int len, const char *fvtyp, const char *format) {
   VL_TRACE_ENTRY('F', "FldFmtWeek");
+  const LanguageInfo &info = Locale().LangInfo;
   out.Clear();
   if (value == 0) return kFieldFits;
-  const bool isDate = value >= (dateState.y2kMode == 1 ? 100000 : 10000000);
+  const bool isDate = value >= (Locale().y2kMode == 1 ? 100000 : 10000000);
   const bool kw = IsType(fvtyp, "KW");
   std::string fmt = OrEmpty(format);
   if (fmt.empty()) {
     const bool weekFormat = !isDate || kw;
-    fmt = weekFormat ? LangInfo.weekFormat.c_str() : LangInfo.dateFormatYmd.c_str();
-    if (len == 0) len = weekFormat ? LangInfo.weekLength : LangInfo.dateLengthYmd;
+    fmt = weekFormat ? info.weekFormat.c_str() : info.dateFormatYmd.c_str();
+    if (len == 0) len = weekFormat ? info.weekLength : info.dateLengthYmd;
   }
   std::tm tm{};
   if (isDate) DateToTm(tm, value, false);
@@ -692,16 +694,17 @@ FieldFit FldFmtMonth(FieldText &out, std::int64_t value, int len, const char *fo
 ScanResult FldScanDate(std::int32_t &result, std::string &out, const char *in, const char *fvtyp,
                        const char *format, const char *valid) {
   VL_TRACE_ENTRY('F', "FldScanDate");
+  const LanguageInfo &info = Locale().LangInfo;
   result = 0;
   out.clear();
   if (const ScanResult bad = CheckValid(out, in, valid); bad != kScanOk) return bad;
   std::tm tm{};
   const ScanResult code = ScanWithFallbacks(
       tm, OrEmpty(in), OrEmpty(format),
-      {LangInfo.weekFormat.c_str(), LangInfo.dateFormatYmd.c_str(), LangInfo.dateFormatCymd.c_str()});
+      {info.weekFormat.c_str(), info.dateFormatYmd.c_str(), info.dateFormatCymd.c_str()});
   if (code != kScanOk) return code;
   if (IsType(fvtyp, "GREG")) return Accept(result, out, RelativeDay(tm.tm_year + 1900LL, tm.tm_mon + 1, tm.tm_mday));
-  const int mode = dateState.y2kMode;
+  const int mode = Locale().y2kMode;
   const bool twoDigits = mode == 1 || (mode == 0 && IsType(fvtyp, "YMD"));
   return Accept(result, out, DateValue(tm, twoDigits));
 }
@@ -709,12 +712,13 @@ ScanResult FldScanDate(std::int32_t &result, std::string &out, const char *in, c
 ScanResult FldScanTime(std::int32_t &result, std::string &out, const char *in, const char *fvtyp,
                        const char *format, const char *valid) {
   VL_TRACE_ENTRY('F', "FldScanTime");
+  const LanguageInfo &info = Locale().LangInfo;
   result = 0;
   out.clear();
   if (const ScanResult bad = CheckValid(out, in, valid); bad != kScanOk) return bad;
   if (IsType(fvtyp, "HM60")) {
     std::tm tm{};
-    const ScanResult code = ScanWithFallbacks(tm, OrEmpty(in), OrEmpty(format), {LangInfo.timeFormatHm.c_str()});
+    const ScanResult code = ScanWithFallbacks(tm, OrEmpty(in), OrEmpty(format), {info.timeFormatHm.c_str()});
     if (code != kScanOk) return code;
     return Accept(result, out, tm.tm_hour * 100 + (tm.tm_min * 100 + 30) / 60);
   }
@@ -732,6 +736,7 @@ ScanResult FldScanTime(std::int32_t &result, std::string &out, const char *in, c
 ScanResult FldScanWeek(std::int32_t &result, std::string &out, const char *in, const char *fvtyp,
                        const char *format, const char *valid) {
   VL_TRACE_ENTRY('F', "FldScanWeek");
+  const LanguageInfo &info = Locale().LangInfo;
   result = 0;
   out.clear();
   if (const ScanResult bad = CheckValid(out, in, valid); bad != kScanOk) return bad;
@@ -739,12 +744,12 @@ ScanResult FldScanWeek(std::int32_t &result, std::string &out, const char *in, c
   int fallbacks = 0;
   const ScanResult code = ScanWithFallbacks(
       tm, OrEmpty(in), OrEmpty(format),
-      {LangInfo.weekFormat.c_str(), LangInfo.dateFormatYmd.c_str(), LangInfo.dateFormatCymd.c_str()}, &fallbacks);
+      {info.weekFormat.c_str(), info.dateFormatYmd.c_str(), info.dateFormatCymd.c_str()}, &fallbacks);
   if (code != kScanOk) return code;
   const bool markedDate = fallbacks >= 2;  // read by the date or the century date format
   TraceLine('F', 3, "flg=%d, fvt=%s", markedDate ? 1 : 0, OrEmpty(fvtyp));
   TraceLine('F', 3, "tm_year=%d tm_mon=%d tm_mday=%d", tm.tm_year, tm.tm_mon, tm.tm_mday);
-  const bool twoDigits = dateState.y2kMode == 1;
+  const bool twoDigits = Locale().y2kMode == 1;
   if (markedDate && !IsType(fvtyp, "KW")) return Accept(result, out, DateValue(tm, twoDigits));
   int weekYear = 0;
   const int week = WeekOfYear(tm, weekYear);
@@ -759,9 +764,9 @@ ScanResult FldScanMonth(std::int32_t &result, std::string &out, const char *in, 
   out.clear();
   if (const ScanResult bad = CheckValid(out, in, valid); bad != kScanOk) return bad;
   std::tm tm{};
-  const ScanResult code = ScanWithFallbacks(tm, OrEmpty(in), OrEmpty(format), {LangInfo.monthFormat.c_str()});
+  const ScanResult code = ScanWithFallbacks(tm, OrEmpty(in), OrEmpty(format), {Locale().LangInfo.monthFormat.c_str()});
   if (code != kScanOk) return code;
-  const std::int64_t year = dateState.y2kMode == 1 ? TwoDigits(tm.tm_year) : tm.tm_year + 1900LL;
+  const std::int64_t year = Locale().y2kMode == 1 ? TwoDigits(tm.tm_year) : tm.tm_year + 1900LL;
   return Accept(result, out, year * 100 + tm.tm_mon + 1);
 }
 

@@ -206,7 +206,7 @@ std::int32_t dict_Y2kMode(std::int32_t mode) {
     vl::TraceLine('F', 1, "dict_Y2kMode() failed: mode %d is not 0, 1 or 2", mode);
     return vl::kHostFailed;
   }
-  vl::dateState.y2kMode = mode;
+  vl::Locale().y2kMode = mode;
   return vl::kHostOk;
 }
 

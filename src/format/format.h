@@ -51,12 +51,6 @@ enum [[nodiscard]] LocaleStatus : int {
   kLocaleCorrupt = 204,  // the packed buffer was rejected
 };
 
-// Statuses of GetLocaleInfo, which decodes the body of a packed locale buffer.
-enum [[nodiscard]] LocaleInfoStatus : int {
-  kLocaleInfoDecoded = 0,
-  kLocaleInfoCorrupt = 1,   // a section is corrupt: every LangInfo string becomes absent
-  kLocaleInfoNoMemory = 2,  // memory exhausted or a bad grouping: the same
-};
 
 // Revision of the packed locale buffer's layout.
 inline constexpr int LOCALE_REVISION = 1;
@@ -129,32 +123,35 @@ struct LanguageInfo {
   void ReleaseTexts() noexcept;
 };
 
-// The locale state of the process: the four tables, and what the checker's locale
-// set-up remembers during one run.
+// The state of the formatting component: the four locale tables every formatter
+// and scanner reads, what the checker's locale set-up remembers during one run,
+// and the two-digit-year mode of the date fields. Defined, with its reset, in
+// clilocal.cpp.
 struct LocaleState {
   std::array<std::uint32_t, 256> LocaleClass{};  // class bits by code; all 0 until a build
   std::array<unsigned char, 256> LocaleUpper{};  // upper-case mapping; all 0 until a build
   std::array<unsigned char, 256> LocaleLower{};  // lower-case mapping; all 0 until a build
   LanguageInfo LangInfo;                         // language information
   bool refusalSeen = false;                      // set_locale: a category was refused this run
+  int y2kMode = 0;                               // dict_Y2kMode: 0 (YMD stored yymmdd, all else with
+                                                 // four-digit years), 1 (all two-digit years),
+                                                 // 2 (all four-digit years)
 };
 
-// The process-wide locale state (constant-initialised).
-inline constinit LocaleState localeState{};
+namespace detail {
+extern constinit LocaleState localeState;  // reached through Locale() only
+}  // namespace detail
 
-// The four tables under their own names, read by every formatter and scanner.
-inline std::array<std::uint32_t, 256> &LocaleClass = localeState.LocaleClass;
-inline std::array<unsigned char, 256> &LocaleUpper = localeState.LocaleUpper;
-inline std::array<unsigned char, 256> &LocaleLower = localeState.LocaleLower;
-inline LanguageInfo &LangInfo = localeState.LangInfo;
+// The process-wide locale state (constant-initialised, never constructed).
+inline LocaleState &Locale() noexcept { return detail::localeState; }
 
 // The overflow fill character: the first byte of LangInfo field 48, else '?'.
 inline char OverflowFill() noexcept {
-  const char c = LangInfo.overflowFill.Char();
+  const char c = Locale().LangInfo.overflowFill.Char();
   return c != '\0' ? c : '?';
 }
 
-// Empties the locale state as at load (for tests).
+// Empties the locale state as at load (for tests; ResetForTest runs it).
 void ResetLocaleForTest();
 
 // Packs the locale buffer into csdxBuf from the process's current locale (the
@@ -168,10 +165,6 @@ LocaleStatus BuildLocale();
 // four tables. Returns kLocaleOk, kLocaleCorrupt (bad header or corrupt body) or
 // kLocaleNoMemory.
 LocaleStatus SetClientLocale();
-
-// Decodes the sections IS, TOUPPER, TOLOWER and LANGINFO of a packed buffer's body
-// (`length` bytes at `body`).
-LocaleInfoStatus GetLocaleInfo(const char *body, long length);
 
 // The checker's locale set-up from VELMLANG, or LANG, LC_COLLATE and LC_CTYPE:
 // sets the categories (reporting refused ones on standard error), builds the
@@ -453,12 +446,7 @@ ScanResult ScanDate(std::tm &tm, const char *in, const char *format);
 // On output a year part below 1000 means 1900 + year.
 // ---------------------------------------------------------------------------
 
-// The two-digit-year mode: 0 (YMD stored yymmdd, everything else with four-digit
-// years), 1 (all two-digit years), 2 (all four-digit years).
-struct DateState {
-  int y2kMode = 0;
-};
-inline constinit DateState dateState{};
+// The two-digit-year mode is Locale().y2kMode.
 
 // Field formatters: text in out ("" for value 0). A field longer than the
 // kTextWork characters of the work field keeps a text that fits there; a longer

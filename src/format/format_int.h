@@ -14,6 +14,17 @@ namespace vl {
 inline constexpr int kNoLocaleCategory = -1;
 int LocaleCategoryOfWord(std::string_view word) noexcept;
 
+// Statuses of GetLocaleInfo, which decodes the body of a packed locale buffer.
+enum [[nodiscard]] LocaleInfoStatus : int {
+  kLocaleInfoDecoded = 0,
+  kLocaleInfoCorrupt = 1,   // a section is corrupt: every LangInfo string becomes absent
+  kLocaleInfoNoMemory = 2,  // memory exhausted or a bad grouping: the same
+};
+
+// Decodes the sections IS, TOUPPER, TOLOWER and LANGINFO of a packed buffer's body
+// (`length` bytes at `body`) into the locale tables; SetClientLocale's decoder.
+LocaleInfoStatus GetLocaleInfo(const char *body, long length);
+
 // One flag of a format flag word and its name on the trace.
 struct FlagName {
   unsigned flag;

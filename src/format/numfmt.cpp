@@ -153,12 +153,13 @@ bool BuildClass(std::string_view cls, std::array<bool, 256> &allowed) {
     if (x == ']') break;
     if (i + 2 < cls.size() && cls[i + 1] == '-') {
       const auto y = static_cast<unsigned char>(cls[i + 2]);
-      if ((LocaleClass[x] & CC_ALNUM) != 0 && (LocaleClass[y] & CC_ALNUM) != 0) {
+      const auto &classes = Locale().LocaleClass;
+      if ((classes[x] & CC_ALNUM) != 0 && (classes[y] & CC_ALNUM) != 0) {
         if (x > y) return false;  // a range that runs downwards
         // A-Z and a-z take every letter of that case, accented ones included.
         const std::uint32_t letters = (x == 'A' && y == 'Z') ? CC_UPPER : (x == 'a' && y == 'z') ? CC_LOWER : 0;
         for (unsigned code = 0; code < 256; ++code) {
-          const bool in = letters != 0 ? (LocaleClass[code] & letters) != 0 : (code >= x && code <= y);
+          const bool in = letters != 0 ? (classes[code] & letters) != 0 : (code >= x && code <= y);
           if (in) allowed[code] = member;
         }
         i += 3;
@@ -214,6 +215,7 @@ ScanRc ScanHostRc(int code) noexcept {
 
 FieldFit FmtNum(FieldText &out, double value, int len, int prec, unsigned flags) {
   VL_TRACE_ENTRY('F', "FmtNum");
+  const LanguageInfo &info = Locale().LangInfo;
   TraceLine('F', 2, "FmtNum(val=%.12f, len=%d, prec=%d)", value, len, prec);
   TraceFlagNames(flags, kNumFlagNames);
   const int callerLen = len;
@@ -318,8 +320,8 @@ FieldFit FmtNum(FieldText &out, double value, int len, int prec, unsigned flags)
     }
     // A value that prints as zero gets neither separators nor a sign.
   } else {
-    const char separator = LangInfo.thousandsSep.Char();
-    const std::string_view grouping = LangInfo.grouping.view();
+    const char separator = info.thousandsSep.Char();
+    const std::string_view grouping = info.grouping.view();
     if ((flags & FMT_GROUP) != 0 && separator != '\0' && !grouping.empty()) {
       std::size_t group = 0;
       int boundary = (point != kUnset ? point : n) - static_cast<unsigned char>(grouping[0]);
@@ -348,13 +350,13 @@ FieldFit FmtNum(FieldText &out, double value, int len, int prec, unsigned flags)
           first = 2;
         }
       }
-      const char minus = LangInfo.minusSign.Char();
+      const char minus = info.minusSign.Char();
       text[first - 1] = minus != '\0' ? minus : '-';
     }
   }
 
   if (point != kUnset) {
-    const char decimal = LangInfo.decimalPoint.Char();
+    const char decimal = info.decimalPoint.Char();
     text[point] = decimal != '\0' ? decimal : '.';
   }
 
@@ -403,12 +405,13 @@ ScanResult ScanNum(double &result, std::string &out, std::string_view in, int pr
     return kScanEmpty;
   }
 
-  const char minus = LangInfo.minusSign.Char();
-  const char thousands = LangInfo.thousandsSep.Char();
+  const LanguageInfo &info = Locale().LangInfo;
+  const char minus = info.minusSign.Char();
+  const char thousands = info.thousandsSep.Char();
   // The decimal characters: "." and the locale's point until one of them has been
   // met, then only that one; none once a thousands separator has been taken.
   char point1 = '.';
-  char point2 = LangInfo.decimalPoint.Char();
+  char point2 = info.decimalPoint.Char();
   bool decimalsOpen = true;
 
   // Read from the last character to the first: a holds the digits met so far, b
@@ -568,9 +571,10 @@ ValidCheck FmtCheckValid(std::string_view text, const char *valid, char &bad) {
     TraceLine('F', 1, "FmtCheckValid() failed: syntax error in character class '%s'", valid);
     return kValidSyntaxError;
   }
+  const auto &classes = Locale().LocaleClass;
   for (const char c : text) {
     const auto code = static_cast<unsigned char>(c);
-    if ((LocaleClass[code] & CC_PRINT) == 0) {
+    if ((classes[code] & CC_PRINT) == 0) {
       TraceLine('F', 3, "FmtCheckValid(): non-printable character %02x", code);
       bad = c;
       return kValidRefused;

@@ -220,14 +220,14 @@ bool set_locale(int category, const char *value, bool last) {
   if (value == nullptr) value = "";
   const bool set = std::setlocale(category, value) != nullptr;
   if (!set) {
-    if (!localeState.refusalSeen) {
+    if (!Locale().refusalSeen) {
       std::fprintf(stderr, "%s: %s\n", "qorv", "Warning!  The following language(s) are not available:");
-      localeState.refusalSeen = true;
+      Locale().refusalSeen = true;
     }
     std::fprintf(stderr, "%15s %s=%s\n", "", CategoryName(category), value);
     TraceLine('N', 1, "set_locale(): %s=%s", CategoryName(category), value);
   }
-  if (last && localeState.refusalSeen) std::fputs("Continuing processing using default language.\n", stderr);
+  if (last && Locale().refusalSeen) std::fputs("Continuing processing using default language.\n", stderr);
   return set;
 }
 

@@ -72,9 +72,11 @@ FieldFit FmtText(FieldText &out, std::string_view text, int len, unsigned flags)
   dst += pad;
   const char *src = text.data() + start;
   if ((flags & FMT_UCASE) != 0) {
-    for (std::size_t i = 0; i < n; ++i) dst[i] = static_cast<char>(LocaleUpper[static_cast<unsigned char>(src[i])]);
+    const auto &upper = Locale().LocaleUpper;
+    for (std::size_t i = 0; i < n; ++i) dst[i] = static_cast<char>(upper[static_cast<unsigned char>(src[i])]);
   } else if ((flags & FMT_LCASE) != 0) {
-    for (std::size_t i = 0; i < n; ++i) dst[i] = static_cast<char>(LocaleLower[static_cast<unsigned char>(src[i])]);
+    const auto &lower = Locale().LocaleLower;
+    for (std::size_t i = 0; i < n; ++i) dst[i] = static_cast<char>(lower[static_cast<unsigned char>(src[i])]);
   } else {
     std::memcpy(dst, src, n);
   }

@@ -8,7 +8,7 @@
 #include <cstring>
 
 #include "common.h"
-#include "ini.h"
+#include "ini_int.h"
 
 namespace vl {
 namespace {
@@ -34,20 +34,20 @@ struct IniSlot {
   IniState state = kIniReading;       // state of the handle
 };
 
-// The process-wide handle table.
+// The process-wide handle table iniSlots, the state of the reader.
 struct IniTable {
   bool setUp = false;                      // set up by the first IniOpen
   std::array<IniSlot, kIniSlots> slots{};  // handles 0, 1 and 2
 };
 
-IniTable &Table() {
+IniTable &iniSlots() {
   static IniTable table;
   return table;
 }
 
 // The slot of an open handle, or null with errno 22.
 IniSlot *OpenSlot(int hdl) {
-  IniTable &table = Table();
+  IniTable &table = iniSlots();
   if (!table.setUp || hdl < 0 || hdl >= kIniSlots || table.slots[static_cast<std::size_t>(hdl)].stream == nullptr) {
     errno = EINVAL;
     return nullptr;
@@ -303,7 +303,7 @@ IniState IniReadSection(IniStream &in, char *buffer, std::size_t size) {
 // ---------------------------------------------------------------------------
 
 int IniOpen(const char *fname, const char *section) {
-  IniTable &table = Table();
+  IniTable &table = iniSlots();
   table.setUp = true;
   IniSlot *slot = nullptr;
   for (IniSlot &candidate : table.slots) {
@@ -326,7 +326,7 @@ int IniOpen(const char *fname, const char *section) {
 }
 
 int IniClose(int hdl) {
-  IniTable &table = Table();
+  IniTable &table = iniSlots();
   if (!table.setUp || hdl < 0 || hdl >= kIniSlots) {
     errno = EINVAL;
     return -1;
@@ -340,7 +340,7 @@ int IniClose(int hdl) {
 }
 
 void IniCloseAll() {
-  IniTable &table = Table();
+  IniTable &table = iniSlots();
   for (IniSlot &slot : table.slots) {
     slot.stream.reset();
     slot.state = kIniReading;
@@ -411,7 +411,7 @@ IniState IniNextEntry(int hdl, char *name, int nameSize, char *value, int valueS
 }
 
 IniState IniHandleState(int hdl) noexcept {
-  const IniTable &table = Table();
+  const IniTable &table = iniSlots();
   if (!table.setUp || hdl < 0 || hdl >= kIniSlots || table.slots[static_cast<std::size_t>(hdl)].stream == nullptr) {
     return kIniFailed;
   }
@@ -419,5 +419,6 @@ IniState IniHandleState(int hdl) noexcept {
 }
 
 void ResetIniForTest() { IniCloseAll(); }
+VL_STATE_RESET(ResetIniForTest);
 
 }  // namespace vl

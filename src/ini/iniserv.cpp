@@ -14,6 +14,7 @@
 
 #include "host.h"
 #include "ini_host.h"
+#include "ini_int.h"
 
 namespace vl {
 namespace {
@@ -245,6 +246,11 @@ IniWrite IniWriteEntry(const char *fname, const char *section, const char *entry
 }
 
 void SetIniWriteOpsForTest(const IniWriteOps *ops) noexcept { writeOps = ops != nullptr ? ops : &kRealOps; }
+
+namespace {
+void ResetIniWriteOps() { SetIniWriteOpsForTest(nullptr); }
+VL_STATE_RESET(ResetIniWriteOps);
+}  // namespace
 
 }  // namespace vl
 

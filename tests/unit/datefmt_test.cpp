@@ -17,10 +17,12 @@
 namespace {
 
 // The built-in language information (German names and formats) of the "C" locale.
-class FmtDateTest : public ::testing::Test {
+class FmtDateTest : public vltest::StateTest {
  protected:
-  static void SetUpTestSuite() { ASSERT_EQ(vl::define_locale(""), 0); }
-  static void TearDownTestSuite() { vl::ResetLocaleForTest(); }
+  void SetUp() override {
+    StateTest::SetUp();
+    ASSERT_EQ(vl::define_locale(""), 0);
+  }
 };
 
 std::tm Date(int y, int m, int d, int hour = 0, int min = 0, int sec = 0) {
@@ -137,10 +139,7 @@ namespace {
 //   5. FldScanWeek's date mark and its trace lines.
 //   6. Scanning results out of the 32-bit range.
 //   7. Field lengths beyond the work field.
-class DateFieldTest : public FmtDateTest {
- protected:
-  void TearDown() override { vl::dateState = vl::DateState{}; }
-};
+class DateFieldTest : public FmtDateTest {};
 
 TEST_F(DateFieldTest, WeekScannerMarksDatesAndTraces) {
   vltest::TraceCapture trace("F3");
@@ -236,7 +235,7 @@ TEST_F(DateFieldTest, Y2kModeTracesItsEntryAndKeepsTheModeOnAFailure) {
   EXPECT_EQ(dict_Y2kMode(1), vl::kHostOk);
   EXPECT_EQ(dict_Y2kMode(3), vl::kHostFailed);
   EXPECT_EQ(dict_Y2kMode(INT32_MIN), vl::kHostFailed);
-  EXPECT_EQ(vl::dateState.y2kMode, 1);
+  EXPECT_EQ(vl::Locale().y2kMode, 1);
   const auto &lines = trace.lines();
   ASSERT_EQ(lines.size(), 5u) << trace.Joined();
   for (std::size_t i : {0u, 1u, 3u}) EXPECT_EQ(lines[i].rfind("F3: dict_Y2kMode(): file ", 0), 0u) << lines[i];
@@ -250,7 +249,7 @@ TEST_F(DateFieldTest, WeekDefaultsComeFromTheLocale) {
   EXPECT_EQ(out, "50/26");
   vl::FldFmtWeek(out, 202650, 4, "KW", "");  // a given length stays
   EXPECT_EQ(out, "????");
-  vl::dateState.y2kMode = 1;
+  vl::Locale().y2kMode = 1;
   vl::FldFmtWeek(out, 9950, 0, "KW", "");  // below 100000: a week in mode 1, of 1999
   EXPECT_EQ(out, "50/99");
   vl::FldFmtWeek(out, 100101, 0, "YMD", "");  // a date in mode 1

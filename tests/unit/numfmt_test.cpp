@@ -39,12 +39,11 @@ using vltest::TraceCapture;
 const double kNaN = std::nan("");
 const double kInf = HUGE_VAL;
 
-class NumFmtTest : public ::testing::Test {
+class NumFmtTest : public vltest::StateTest {
  protected:
-  void SetUp() override { InstallLocale(Conventions{}); }
-  void TearDown() override {
-    vl::ResetLocaleForTest();
-    vl::ResetTraceForTest();
+  void SetUp() override {
+    StateTest::SetUp();
+    InstallLocale(Conventions{});
   }
 };
 

@@ -22,13 +22,11 @@ namespace {
 using vltest::HostBuf;
 using vltest::TraceCapture;
 
-class TextFmtTest : public ::testing::Test {
+class TextFmtTest : public vltest::StateTest {
  protected:
-  void SetUp() override { ASSERT_EQ(dll_SetLocale(""), 0); }
-  void TearDown() override {
-    vl::ResetLocaleForTest();
-    vl::CSDX_Reset();
-    vl::ResetTraceForTest();
+  void SetUp() override {
+    StateTest::SetUp();
+    ASSERT_EQ(dll_SetLocale(""), 0);
   }
 };
 
