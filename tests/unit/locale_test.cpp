@@ -46,12 +46,6 @@ const std::string kCLangInfo =
     "24~%a., %d. %b %Y, %H:%M:%S14~%a., %d. %b %Y8~%H:%M:%S0~0~8~%H:%M:%S"
     "1~.0~0~1~?1~-8~%d.%m.%y8~8~%d.%m.%y10~5~%H:%M5~2~5~%m/%y5~5~%W/%y5~";
 
-bool HaveLocale(const char *name) {
-  const bool have = std::setlocale(LC_ALL, name) != nullptr;
-  std::setlocale(LC_ALL, "C");
-  return have;
-}
-
 std::string ProcessLocale(int category) {
   const char *name = std::setlocale(category, nullptr);
   return name != nullptr ? name : "";
@@ -219,9 +213,7 @@ TEST_F(LocaleTest, RealLocalesGiveTheirNumericConventions) {
   };
   for (const Case &c : cases) {
     SCOPED_TRACE(c.list);
-    if (!HaveLocale("de_DE") || !HaveLocale("en_IN.utf8") || !HaveLocale("fr_FR")) {
-      GTEST_SKIP() << "locales de_DE, en_IN.utf8 and fr_FR are not installed";
-    }
+    VL_SKIP_WITHOUT_LOCALES("de_DE", "en_IN.utf8", "fr_FR");
     ASSERT_EQ(dll_SetLocale(c.list), 0);
     EXPECT_EQ(vl::Locale().LangInfo.decimalPoint.view(), c.point);
     EXPECT_EQ(vl::Locale().LangInfo.thousandsSep.view(), c.thousands);
@@ -286,7 +278,7 @@ TEST_F(LocaleTest, BadListsFailAndChangeNothing) {
 }
 
 TEST_F(LocaleTest, AcceptedPairsBeforeAFailureLeaveNoTrace) {
-  if (!HaveLocale("de_DE")) GTEST_SKIP() << "de_DE is not installed";
+  VL_SKIP_WITHOUT_LOCALES("de_DE");
   ASSERT_EQ(dll_SetLocale(""), 0);
   EXPECT_EQ(dll_SetLocale("NUMERIC=de_DE,BAD=x"), 19);
   EXPECT_EQ(ProcessLocale(LC_NUMERIC), "C");
@@ -602,7 +594,7 @@ TEST_F(EnvLocaleTest, NoVariablesMeansC) {
 }
 
 TEST_F(EnvLocaleTest, VelmlangWithVariantGoesToCollationOnly) {
-  if (!HaveLocale("de_DE")) GTEST_SKIP() << "de_DE is not installed";
+  VL_SKIP_WITHOUT_LOCALES("de_DE");
   Env()["VELMLANG"] = "de_DE@nosuchvariant";
   Env()["LANG"] = "fr_FR";  // not used when VELMLANG is set
   TraceCapture trace("N1");
@@ -620,7 +612,7 @@ TEST_F(EnvLocaleTest, VelmlangWithVariantGoesToCollationOnly) {
 }
 
 TEST_F(EnvLocaleTest, TwoRefusalsShareOneHeader) {
-  if (!HaveLocale("de_DE")) GTEST_SKIP() << "de_DE is not installed";
+  VL_SKIP_WITHOUT_LOCALES("de_DE");
   Env()["LANG"] = "de_DE";
   Env()["LC_COLLATE"] = "xx_BAD";
   Env()["LC_CTYPE"] = "yy_BAD";
@@ -637,7 +629,7 @@ TEST_F(EnvLocaleTest, TwoRefusalsShareOneHeader) {
 }
 
 TEST_F(EnvLocaleTest, LangIsTheBaseOfUnsetCategories) {
-  if (!HaveLocale("de_DE") || !HaveLocale("fr_FR")) GTEST_SKIP() << "de_DE or fr_FR is not installed";
+  VL_SKIP_WITHOUT_LOCALES("de_DE", "fr_FR");
   Env()["LANG"] = "de_DE";
   Env()["LC_CTYPE"] = "fr_FR";
   std::string err;

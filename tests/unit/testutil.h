@@ -6,8 +6,10 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <clocale>
 #include <cstdlib>
 #include <filesystem>
+#include <initializer_list>
 #include <fstream>
 #include <iterator>
 #include <sstream>
@@ -26,6 +28,24 @@ class StateTest : public ::testing::Test {
   void SetUp() override { vl::ResetForTest(); }
   void TearDown() override { vl::ResetForTest(); }
 };
+
+// Tests that need a generated locale (de_DE, en_IN.utf8, fr_FR) skip when it is
+// missing, naming it; README.md ("Test locales") says how to generate them.
+inline bool HaveLocale(const char *name) {
+  const bool have = std::setlocale(LC_ALL, name) != nullptr;
+  std::setlocale(LC_ALL, "C");
+  return have;
+}
+inline std::string MissingLocales(std::initializer_list<const char *> names) {
+  std::string missing;
+  for (const char *name : names) {
+    if (!HaveLocale(name)) missing += (missing.empty() ? "" : " ") + std::string(name);
+  }
+  return missing;
+}
+#define VL_SKIP_WITHOUT_LOCALES(...)                                                       \
+  if (const std::string vlMissing = ::vltest::MissingLocales({__VA_ARGS__}); !vlMissing.empty()) \
+  GTEST_SKIP() << "locale not installed: " << vlMissing << " (README.md, \"Test locales\", says how to generate it)"
 
 // A scratch folder removed when the object goes.
 class TempDir {
