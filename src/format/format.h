@@ -296,6 +296,7 @@ class FieldText {
   }
   void Append(std::size_t count, char c) noexcept {
     const std::size_t n = count < kCapacity - length_ ? count : kCapacity - length_;
+    if (n == 0) return;
     std::memset(bytes_.data() + length_, c, n);
     Resize(length_ + n);
   }
