@@ -135,8 +135,10 @@ std::size_t CopyCut(char *dst, std::size_t size, std::string_view src) noexcept;
 using StateReset = void (*)();
 
 // Registers `reset` (a function without arguments) with ResetForTest. Write it at
-// namespace scope in the file that defines the state. The registrations are
-// constant data collected by the linker in one section: nothing runs at start-up.
+// namespace scope in the file that defines the state. Each registration is a
+// constant-initialised pointer that the linker collects into one section, so
+// nothing runs at start-up and a program holds the resets of exactly the
+// components it links.
 #define VL_STATE_RESET(reset) VL_STATE_RESET_AT(reset, __LINE__)
 #define VL_STATE_RESET_AT(reset, line) VL_STATE_RESET_ENTRY(reset, line)
 #define VL_STATE_RESET_ENTRY(reset, line) \
