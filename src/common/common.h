@@ -58,7 +58,7 @@ inline bool TraceWanted(char category, int level) noexcept {
 
 // Formats and writes one line if TraceWanted(category, level).
 void TraceLine(char category, int level, const char *format, ...) VL_PRINTF(3, 4);
-void VTraceLine(char category, int level, const char *format, std::va_list args);
+void VTraceLine(char category, int level, const char *format, std::va_list args) VL_PRINTF(3, 0);
 
 // Entry line of a traced function: "Name(): file %s, line %d" at level 3, naming the
 // source module and line of the call. Nothing is computed while the level is off.

@@ -185,10 +185,6 @@ void LanguageInfo::ReleaseTexts() noexcept {
   }
 }
 
-namespace detail {
-constinit LocaleState localeState{};
-}  // namespace detail
-
 void ResetLocaleForTest() {
   Locale() = LocaleState{};
   std::setlocale(LC_ALL, "C");  // as the process starts, and as it is between host calls

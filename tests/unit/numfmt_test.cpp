@@ -8,7 +8,8 @@
 //   4. FmtNum against snprintf for many random values, widths and precisions.
 //   5. FmtNum trace lines at their levels.
 //   6. ScanNum by table: every mode and result code, separators, bounds, traces.
-//   7. ScanNum against strtod for random texts.
+//   7. ScanNum against strtod for random texts; reading a normalised text back,
+//      with and without from_chars for doubles.
 //   8. FldScanNum: validity classes, value types, the bad character.
 //   9. FmtCheckValid: class syntax and checks.
 //  10. Host functions chk_Num, fmt_Num and scan_Num, also through VlCall and real
@@ -19,12 +20,15 @@
 #include <cfloat>
 #include <climits>
 #include <cmath>
+#include <clocale>
 #include <cstdio>
 #include <random>
 #include <string>
+#include <vector>
 
 #include "format.h"
 #include "format_host.h"
+#include "format_int.h"
 #include "format_testutil.h"
 #include "host.h"
 #include "testutil.h"
@@ -579,6 +583,44 @@ TEST_F(NumFmtTest, ScanAgreesWithStrtod) {
       ASSERT_EQ(out, std::strtod(normalised.c_str(), nullptr) == 0 ? "" : normalised);
     }
   }
+}
+
+// Both ways of reading a normalised text back give the nearest double; the one
+// through strtod, for libraries without from_chars for doubles, reads "." under
+// any numeric locale.
+TEST_F(NumFmtTest, DecimalTextsReadBack) {
+  struct Case {
+    const char *text;
+    double value;
+  };
+  const Case cases[] = {
+      {"0", 0.0},
+      {"-0", -0.0},
+      {"1.5", 1.5},
+      {"0.1", 0.1},
+      {"-2.675", -2.675},
+      {"9007199254740993", 9007199254740992.0},  // halfway: to the even neighbour
+      {"123456789.123456789", 123456789.123456789},
+      {"0.000000000000000000001", 1e-21},
+  };
+  const std::string largest = "17976931348623157" + std::string(292, '0');  // 309 digits
+  std::vector<Case> all(std::begin(cases), std::end(cases));
+  all.push_back({largest.c_str(), DBL_MAX});
+  const bool german = vltest::HaveLocale("de_DE");
+  for (const Case &c : all) {
+    SCOPED_TRACE(c.text);
+    EXPECT_EQ(vl::ReadDecimal(c.text), c.value);
+    EXPECT_EQ(std::signbit(vl::ReadDecimal(c.text)), std::signbit(c.value));
+    EXPECT_EQ(vl::ReadDecimalByStrtod(c.text), c.value);
+    if (german) {
+      std::setlocale(LC_NUMERIC, "de_DE");  // decimal comma
+      EXPECT_EQ(vl::ReadDecimalByStrtod(c.text), c.value);
+      std::setlocale(LC_NUMERIC, "C");
+    }
+  }
+  // Only the given bytes are read, not what follows them.
+  EXPECT_EQ(vl::ReadDecimalByStrtod(std::string_view("12345", 2)), 12.0);
+  EXPECT_EQ(vl::ReadDecimal(std::string_view("12345", 2)), 12.0);
 }
 
 // ---------------------------------------------------------------------------
