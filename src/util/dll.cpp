@@ -34,10 +34,10 @@ extern "C" __attribute__((visibility("default"))) std::int32_t VlCall(std::int32
   try {
     return invoke(argv);
   } catch (const std::bad_alloc &) {
-    vl::TraceLine('D', 1, "%s() failed: heap overflow", VlFuncList[number].name);
+    vl::TraceLine(vl::TraceCategory(number), 1, "%s() failed: heap overflow", VlFuncList[number].name);
     return vl::kHostNoMemory;
   } catch (...) {
-    vl::TraceLine('D', 1, "%s() failed: internal error", VlFuncList[number].name);
+    vl::TraceLine(vl::TraceCategory(number), 1, "%s() failed: internal error", VlFuncList[number].name);
     return vl::kHostFailed;
   }
 }
