@@ -40,6 +40,8 @@ struct TraceConfig {
   std::array<std::int8_t, 26> flags{};  // level per category letter A..Z, all 0 at start
   std::FILE *file = nullptr;            // open trace file; none: standard error
   TraceWriter writer = nullptr;         // bound writer; none: the "%c%d: %s\n" line
+  bool fileWriteFailed = false;         // a write to the open trace file failed (and
+                                        // was reported on standard error)
 };
 
 namespace detail {
@@ -67,6 +69,11 @@ void VTraceLine(char category, int level, const char *format, std::va_list args)
     if (::vl::TraceWanted((category), 3))                                                               \
       ::vl::TraceLine((category), 3, name "(): file %s, line %d", ::vl::SourceModule(__FILE__), __LINE__); \
   } while (0)
+
+// Notes that a write to the open trace file failed with `error`: the first failure
+// of a file is reported on standard error ("trace file: write failed: reason"),
+// the ones after it are not, so that a full disk costs one line, not one per line.
+void TraceFileWriteFailed(int error) noexcept;
 
 // The source module name of a file path: its last component ("dll.cpp").
 const char *SourceModule(const char *path) noexcept;
@@ -159,8 +166,10 @@ std::time_t Now() noexcept;
 void SetClockForTest(std::time_t (*clock)()) noexcept;  // nullptr: the real clock
 
 // Local time in the standard 24-character form with its line feed
-// ("Mon Dec  7 00:39:00 2026\n"), as written into trace and file headers.
-std::string TimeText24(std::time_t t);
+// ("Mon Dec  7 00:39:00 2026\n"), NUL-terminated, as written into trace and file
+// headers. Allocates nothing, so that a header can be written once its file is open.
+using TimeText = std::array<char, 64>;
+TimeText TimeText24(std::time_t t) noexcept;
 
 // Environment variable, or nullptr; a test may substitute the look-up.
 const char *GetEnv(const char *name) noexcept;

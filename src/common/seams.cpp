@@ -35,12 +35,12 @@ std::time_t Now() noexcept { return clockOverride != nullptr ? clockOverride() :
 
 void SetClockForTest(std::time_t (*clock)()) noexcept { clockOverride = clock; }
 
-std::string TimeText24(std::time_t t) {
+TimeText TimeText24(std::time_t t) noexcept {
   std::tm local{};
-  char text[64];
+  TimeText text{};
   if (localtime_r(&t, &local) == nullptr ||
-      std::strftime(text, sizeof text, "%a %b %e %H:%M:%S %Y\n", &local) == 0) {
-    return "??? ??? ?? ??:??:?? ????\n";
+      std::strftime(text.data(), text.size(), "%a %b %e %H:%M:%S %Y\n", &local) == 0) {
+    CopyCut(text.data(), text.size(), "??? ??? ?? ??:??:?? ????\n");
   }
   return text;
 }
