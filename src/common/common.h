@@ -181,5 +181,8 @@ void SetEnvForTest(const char *(*lookup)(const char *name)) noexcept;  // nullpt
 // a negative n switches failing off.
 bool AllocFails() noexcept;
 void FailAllocationsAfter(long n) noexcept;
+// True when a check failed since the last FailAllocationsAfter (for tests that
+// fail each allocation of a call in turn, until none fails).
+bool AllocationFailed() noexcept;
 
 }  // namespace vl

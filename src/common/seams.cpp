@@ -17,11 +17,13 @@ using EnvFn = const char *(*)(const char *);
 constinit ClockFn clockOverride = nullptr;  // none: the real clock
 constinit EnvFn envOverride = nullptr;      // none: the real environment
 constinit long allocChecksLeft = -1;        // negative: never fail
+constinit bool allocCheckFailed = false;    // a check failed since FailAllocationsAfter
 
 void ResetSeams() {
   clockOverride = nullptr;
   envOverride = nullptr;
   allocChecksLeft = -1;
+  allocCheckFailed = false;
 }
 VL_STATE_RESET(ResetSeams);
 
@@ -53,11 +55,16 @@ void SetEnvForTest(const char *(*lookup)(const char *)) noexcept { envOverride =
 
 bool AllocFails() noexcept {
   if (allocChecksLeft < 0) return false;
-  if (allocChecksLeft == 0) return true;
+  if (allocChecksLeft == 0) return allocCheckFailed = true;
   --allocChecksLeft;
   return false;
 }
 
-void FailAllocationsAfter(long n) noexcept { allocChecksLeft = n; }
+void FailAllocationsAfter(long n) noexcept {
+  allocChecksLeft = n;
+  allocCheckFailed = false;
+}
+
+bool AllocationFailed() noexcept { return allocCheckFailed; }
 
 }  // namespace vl
