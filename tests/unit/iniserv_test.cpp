@@ -1,7 +1,12 @@
 // Test plan for the INI host functions (iniserv.cpp):
 //   ini_get.*    ini_GetInt and ini_GetString: values, defaults, cuts by cap
 //   ini_set.*    ini_SetString: the file after each kind of write, bad targets,
-//                and the new content surviving a failed rename or copy
+//                the new content surviving a failed rename or copy, the copy
+//                path (room reserved first), failures of the temporary file,
+//                a failure line for each, owner and mode kept or traced
+//   memory_*     every allocation of a look-up, an open and a write failing in
+//                turn: result 2 with its line under I, no file changed or left
+//                open, a symbolic link never replaced
 //   ini_walk.*   the handle functions through VlCall: lengths, eof, caps
 //   ini_trace.*  the category I trace lines of every function
 #include <gtest/gtest.h>
@@ -285,11 +290,10 @@ int TargetRefused(const char *) {
   return -1;
 }
 int DiskFull(int, off_t) { return ENOSPC; }
-// Writes the first block and fails on the second.
+// Lets `writesLeft` writes through and fails the ones after them.
+int writesLeft = 0;
 ssize_t WriteFailsLater(int fd, const void *bytes, std::size_t size) {
-  static int calls = 0;
-  if (bytes == nullptr) return calls = 0;  // reset
-  if (++calls > 1) {
+  if (writesLeft-- <= 0) {
     errno = EIO;
     return -1;
   }
@@ -373,7 +377,7 @@ TEST_F(IniServ, set_string_failed_copy_keeps_the_new_content) {
     for (const auto &name : Listing()) std::filesystem::remove(dir / name);
     const std::string path = File("s.ini", before);
     vl::SetIniWriteOpsForTest(&c.ops);
-    WriteFailsLater(0, nullptr, 0);
+    writesLeft = 1;  // the first block is written, the second fails
     TraceCapture trace("I1");
     EXPECT_EQ(vl::IniWriteEntry(path.c_str(), "S", "k", "2"), vl::IniWrite::kKeptTemporary);
     const auto names = Listing();
