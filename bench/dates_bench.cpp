@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "format.h"
+#include "format_host.h"
 #include "host.h"
 
 namespace {

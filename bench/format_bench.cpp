@@ -17,6 +17,7 @@
 
 #include "buffers.h"
 #include "format.h"
+#include "format_host.h"
 #include "host.h"
 
 namespace {

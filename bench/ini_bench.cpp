@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "host.h"
+#include "ini_host.h"
 
 namespace {
 

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "buffers.h"
+#include "buffers_host.h"
 #include "host.h"
 
 namespace {

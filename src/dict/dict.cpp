@@ -6,6 +6,7 @@
 
 #include "buffers.h"
 #include "dict.h"
+#include "dict_host.h"
 #include "host.h"
 
 std::int32_t dict_Open(const char *id, const char *fname, std::int32_t lvl, std::int32_t *rc_p) {

@@ -1,15 +1,72 @@
 // Host functions of the locale tables and of number, text, date, time, week and
-// month fields: dll_SetLocale (4), dict_Y2kMode (75), chk_Num (76), fmt_Num (77),
-// scan_Num (78), fmt_Date to scan_Month (79-86), fmt_Text (87) and scan_Text (88).
+// month fields: dll_SetLocale (4) with its definition lists (define_locale),
+// dict_Y2kMode (75), chk_Num (76), fmt_Num (77), scan_Num (78), fmt_Date to
+// scan_Month (79-86), fmt_Text (87) and scan_Text (88).
 #include <cerrno>
+#include <clocale>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <new>
+#include <string>
 
-#include "format.h"
+#include "format_host.h"
+#include "format_int.h"
 #include "host.h"
 
 namespace vl {
+namespace {
+
+// Sets each category of a definition list: "TYPE=value" pairs separated by ",".
+// Returns 0, or 19 after the trace line of the pair that failed.
+int SetCategories(std::string_view list) {
+  while (!list.empty()) {
+    const std::size_t eq = list.find('=');
+    if (eq == std::string_view::npos) {
+      TraceLine('N', 1, "define_locale(): Missing '='");
+      return kLocaleFailed;
+    }
+    const std::string_view type = list.substr(0, eq);
+    const std::size_t comma = list.find(',', eq + 1);
+    const std::string value(list.substr(eq + 1, comma == std::string_view::npos ? list.npos : comma - eq - 1));
+    const int category = LocaleCategoryOfWord(type);
+    if (category == kNoLocaleCategory) {
+      TraceLine('N', 1, "define_locale(): Bad type");
+      return kLocaleFailed;
+    }
+    TraceLine('N', 2, "define_locale(): setlocale(%.*s,%s)", static_cast<int>(type.size()), type.data(),
+              value.c_str());
+    if (std::setlocale(category, value.c_str()) == nullptr) {
+      TraceLine('N', 1, "define_locale(): setlocale() failed");
+      return kLocaleFailed;
+    }
+    list = comma == std::string_view::npos ? std::string_view{} : list.substr(comma + 1);
+  }
+  return kLocaleOk;
+}
+
+// Between calls the process's locale is "C", whatever happened during a call.
+void BackToC() {
+  std::setlocale(LC_ALL, "C");
+  std::setlocale(LC_CTYPE, "C");
+  std::setlocale(LC_COLLATE, "C");
+}
+
+}  // namespace
+
+int define_locale(const char *str) {
+  if (str == nullptr) str = "";
+  TraceLine('N', 3, "define_locale(): str = [%s]", str);
+  int status = kLocaleOk;
+  try {
+    status = SetCategories(str);
+    if (status == kLocaleOk) status = BuildLocale();
+  } catch (const std::bad_alloc &) {
+    status = kLocaleNoMemory;
+  }
+  BackToC();
+  return status;
+}
 
 std::int32_t FinishScan(int code, const char *text, HostString *out, std::int32_t *rc) {
   *rc = ScanHostRc(code);

@@ -20,8 +20,6 @@
 
 #include "common.h"
 
-struct HostString;  // the host's string descriptor (vlabi.h)
-
 namespace vl {
 
 // ===========================================================================
@@ -149,13 +147,6 @@ inline char OverflowFill() noexcept {
 // Empties the locale state as at load (for tests).
 void ResetLocaleForTest();
 
-// Parses a locale definition "TYPE=value,TYPE=value,...", sets those categories,
-// builds the locale tables, and sets the process locale back to "C".
-// Type words: LANG (all categories), COLLATE, MONETARY, NUMERIC, TIME; case counts.
-// Returns 0, 19 (bad list or refused locale; tables and buffer unchanged),
-// 2 (memory exhausted) or 204 (built buffer rejected).
-int define_locale(const char *str);
-
 // Packs the locale buffer into csdxBuf from the process's current locale (the
 // built-in tables and names, decimal point, thousands separator and grouping from
 // localeconv) and installs it with SetClientLocale. On success the buffer stays in
@@ -242,11 +233,6 @@ enum ScanResult : int {
 
 // The host's rc for a scan result.
 int ScanHostRc(int code) noexcept;
-
-// Ends a host scanner: sets rc from the scan result; for codes 0 and 3 stores
-// `text` into `out` with HostStrPut and returns the store's result; for code 2
-// returns 19; otherwise leaves `out` as it was and returns 0. (vlformat_host)
-std::int32_t FinishScan(int code, const char *text, HostString *out, std::int32_t *rc);
 
 // ===========================================================================
 // Numbers (numfmt)

@@ -1,7 +1,7 @@
-// The server half of the locale tables: sets the process's locale categories
-// from a definition list (define_locale) or, for the checker, from the
-// environment (setup_locale_from_env), and packs the locale buffer into csdxBuf
-// (BuildLocale), which the client half then decodes.
+// The server half of the locale tables: packs the locale buffer into csdxBuf
+// (BuildLocale), which the client half then decodes, and sets the checker's
+// locale categories from the environment (setup_locale_from_env). The module's
+// definition lists (define_locale) are read by its host layer, fmthost.cpp.
 //
 // Most of the buffer is fixed: the class and case tables describe the HP Roman-8
 // character set, and the day and month names are German. Only the decimal point,
@@ -10,11 +10,11 @@
 #include <clocale>
 #include <cstdio>
 #include <cstring>
-#include <new>
 #include <string>
 
 #include "buffers.h"
 #include "format.h"
+#include "format_int.h"
 
 namespace vl {
 namespace {
@@ -166,8 +166,6 @@ void PutLangInfo(const std::lconv &conventions) {
 // Locale categories
 // ---------------------------------------------------------------------------
 
-constexpr int kNoCategory = -1;
-
 struct Category {
   const char *word;  // type word of a definition list; none for character types
   int category;      // LC_ constant
@@ -182,59 +180,24 @@ constexpr Category kCategories[] = {
     {"MONETARY", LC_MONETARY, "LC_MONETARY"},
     {"NUMERIC", LC_NUMERIC, "LC_NUMERIC"},
     {"TIME", LC_TIME, "LC_TIME"},
-    {"INVALID", kNoCategory, "LC_INVALID"},
+    {"INVALID", kNoLocaleCategory, "LC_INVALID"},
 };
-
-int CategoryOfWord(std::string_view word) {
-  for (const Category &row : kCategories) {
-    if (row.category == kNoCategory) break;
-    if (row.word != nullptr && word == row.word) return row.category;
-  }
-  return kNoCategory;
-}
 
 const char *CategoryName(int category) {
   const Category *row = kCategories;
-  while (row->category != kNoCategory && row->category != category) ++row;
+  while (row->category != kNoLocaleCategory && row->category != category) ++row;
   return row->name;
 }
 
-// Sets each category of a definition list: "TYPE=value" pairs separated by ",".
-// Returns 0, or 19 after the trace line of the pair that failed.
-int SetCategories(std::string_view list) {
-  while (!list.empty()) {
-    const std::size_t eq = list.find('=');
-    if (eq == std::string_view::npos) {
-      TraceLine('N', 1, "define_locale(): Missing '='");
-      return kLocaleFailed;
-    }
-    const std::string_view type = list.substr(0, eq);
-    const std::size_t comma = list.find(',', eq + 1);
-    const std::string value(list.substr(eq + 1, comma == std::string_view::npos ? list.npos : comma - eq - 1));
-    const int category = CategoryOfWord(type);
-    if (category == kNoCategory) {
-      TraceLine('N', 1, "define_locale(): Bad type");
-      return kLocaleFailed;
-    }
-    TraceLine('N', 2, "define_locale(): setlocale(%.*s,%s)", static_cast<int>(type.size()), type.data(),
-              value.c_str());
-    if (std::setlocale(category, value.c_str()) == nullptr) {
-      TraceLine('N', 1, "define_locale(): setlocale() failed");
-      return kLocaleFailed;
-    }
-    list = comma == std::string_view::npos ? std::string_view{} : list.substr(comma + 1);
-  }
-  return kLocaleOk;
-}
-
-// Between calls the process's locale is "C", whatever happened during a call.
-void BackToC() {
-  std::setlocale(LC_ALL, "C");
-  std::setlocale(LC_CTYPE, "C");
-  std::setlocale(LC_COLLATE, "C");
-}
-
 }  // namespace
+
+int LocaleCategoryOfWord(std::string_view word) noexcept {
+  for (const Category &row : kCategories) {
+    if (row.category == kNoLocaleCategory) break;
+    if (row.word != nullptr && word == row.word) return row.category;
+  }
+  return kNoLocaleCategory;
+}
 
 int BuildLocale() {
   VL_TRACE_ENTRY('D', "BuildLocale");
@@ -250,20 +213,6 @@ int BuildLocale() {
   if (packed != kOk) return kLocaleFailed;
   const int status = SetClientLocale();
   if (status != kLocaleOk) CSDX_Reset();
-  return status;
-}
-
-int define_locale(const char *str) {
-  if (str == nullptr) str = "";
-  TraceLine('N', 3, "define_locale(): str = [%s]", str);
-  int status = kLocaleOk;
-  try {
-    status = SetCategories(str);
-    if (status == kLocaleOk) status = BuildLocale();
-  } catch (const std::bad_alloc &) {
-    status = kLocaleNoMemory;
-  }
-  BackToC();
   return status;
 }
 

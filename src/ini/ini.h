@@ -1,7 +1,8 @@
 // The INI reader: sectioned settings files read line by line, with three
 // process-wide handles shared by the INI host functions, the dictionary loader
 // and the module definition reader. The checker program builds the same reader
-// without any host function.
+// without any host function (those, and the writer of ini_SetString, are in
+// ini_host.h).
 //
 // File syntax, as read. A file is opened without text-mode translation and read
 // in lines of at most kIniLineMax bytes; a longer line arrives as several lines.
@@ -197,34 +198,5 @@ int IniHandleState(int hdl) noexcept;
 
 // Closes every handle and clears the table (for tests).
 void ResetIniForTest();
-
-// ---------------------------------------------------------------------------
-// Writing an entry (the module's ini_SetString; not part of the shared reader)
-// ---------------------------------------------------------------------------
-
-// What writing one entry did. The host is told none of it.
-enum class IniWrite {
-  kCreated,          // the file did not exist and was created with the entry
-  kRewritten,        // the file was rewritten with the entry
-  kUnchanged,        // the file could not be read, created or copied: left as it was
-  kKeptTemporary,    // the new content could not be put in place and was kept in a
-                     // temporary file, named on the trace
-};
-
-// Writes `entry` = `value` into section `section` (empty: before the first
-// header) of file `fname`. The file is copied into a new file beside it with the
-// entry replaced or added, which then replaces the file in one rename; so the
-// file is either unchanged or fully rewritten, and a symbolic link stays a link
-// to the rewritten file.
-IniWrite IniWriteEntry(const char *fname, const char *section, const char *entry, const char *value);
-
-// The file operations of IniWriteEntry that tests replace to provoke failures.
-struct IniWriteOps {
-  int (*rename)(const char *from, const char *to);  // as std::rename
-  std::FILE *(*createTarget)(const char *path);     // opens the target anew ("wb") for
-                                                    // a copy across devices
-};
-// Null restores the real operations.
-void SetIniWriteOpsForTest(const IniWriteOps *ops) noexcept;
 
 }  // namespace vl

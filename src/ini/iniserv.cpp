@@ -13,7 +13,7 @@
 #include <string>
 
 #include "host.h"
-#include "ini.h"
+#include "ini_host.h"
 
 namespace vl {
 namespace {

@@ -1,10 +1,12 @@
-// The module's utility services that need no files: the ten named lists (host
-// functions 23 to 45, lists.cpp), the host variables (functions 6 to 8,
-// hostvars.cpp), and the object path helpers and field description reader
-// (functions 9 to 12, paths.cpp). None of them writes trace lines.
+// The module's utility services: the ten named lists (host functions 23 to 45,
+// lists.cpp), the host variables (functions 6 to 8, hostvars.cpp), the object
+// path helpers and field description reader (functions 9 to 12, paths.cpp), and
+// the module definition file reader (function 46, mdf.cpp). Only the last writes
+// diagnostics.
 //
-// The host functions themselves are declared in host.h; this header holds the
-// process-wide state they keep, so that tests can look into it and reset it.
+// The host functions themselves are declared in services_host.h; this header
+// holds the process-wide state they keep, so that tests can look into it and
+// reset it.
 #pragma once
 
 #include <array>
@@ -17,6 +19,7 @@
 #include <vector>
 
 #include "host.h"
+#include "services_host.h"
 
 namespace vl {
 
@@ -99,5 +102,17 @@ long VarEntryOf(std::string_view name) noexcept;
 
 // Removes every variable and the table itself (for tests and benchmarks).
 void ResetVarsForTest() noexcept;
+
+// ---------------------------------------------------------------------------
+// Module definition files
+//
+// mdf_Get reads one section of a module definition file through the INI reader
+// and returns it as an XBUF of "Mdf_" entries. The values read last stay in a
+// process-wide cache keyed by file name and section, so repeated calls do not
+// read the file again.
+// ---------------------------------------------------------------------------
+
+// Drops the cached values (for tests).
+void ResetMdfForTest();
 
 }  // namespace vl

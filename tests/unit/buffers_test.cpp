@@ -12,6 +12,7 @@
 #include <string>
 
 #include "buffers.h"
+#include "buffers_host.h"
 #include "host.h"
 #include "testutil.h"
 

@@ -8,6 +8,7 @@
 #include <climits>
 
 #include "format.h"
+#include "format_host.h"
 #include "host.h"
 #include "testutil.h"
 

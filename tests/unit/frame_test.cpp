@@ -9,7 +9,10 @@
 #include <climits>
 #include <cstdio>
 
+#include "buffers_host.h"
+#include "dll_host.h"
 #include "host.h"
+#include "ini_host.h"
 #include "testutil.h"
 
 namespace {

@@ -15,7 +15,7 @@
 #include <vector>
 
 #include "host.h"
-#include "ini.h"
+#include "ini_host.h"
 #include "testutil.h"
 
 namespace {

@@ -20,7 +20,9 @@
 #include <random>
 #include <string>
 
+#include "buffers_host.h"
 #include "format.h"
+#include "format_host.h"
 #include "format_testutil.h"
 #include "host.h"
 #include "testutil.h"

@@ -12,7 +12,7 @@
 #include "buffers.h"
 #include "host.h"
 #include "ini.h"
-#include "mdf.h"
+#include "services.h"
 #include "testutil.h"
 
 namespace {

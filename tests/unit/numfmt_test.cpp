@@ -24,6 +24,7 @@
 #include <string>
 
 #include "format.h"
+#include "format_host.h"
 #include "format_testutil.h"
 #include "host.h"
 #include "testutil.h"

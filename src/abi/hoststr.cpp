@@ -34,9 +34,4 @@ std::int32_t StoreBytes(HostString *s, std::string_view value) noexcept {
 
 std::int32_t StoreText(HostString *s, const char *text) noexcept { return HostStrPut(text, s); }
 
-std::int32_t NotAvailable(const char *function) noexcept {
-  TraceLine('D', 1, "%s() failed: not available", function);
-  return kHostFailed;
-}
-
 }  // namespace vl

@@ -7,8 +7,13 @@
 
 // vlabi.h declares the tables as C arrays; here they are defined from the list.
 #define VL_DEFINING_FUNCTION_TABLES
+#include "buffers_host.h"
+#include "dict_host.h"
+#include "dll_host.h"
+#include "format_host.h"
 #include "functable.h"
-#include "host.h"
+#include "ini_host.h"
+#include "services_host.h"
 
 namespace vl {
 namespace {

@@ -14,7 +14,7 @@
 #include "buffers.h"
 #include "host.h"
 #include "ini.h"
-#include "mdf.h"
+#include "services.h"
 
 namespace vl {
 namespace {

@@ -1,10 +1,21 @@
 // Host functions whose family is not built yet. Each answers 19 after the level-1
 // trace line "%s() failed: not available". A family that is built removes its
-// lines here and implements the functions in its own component.
+// lines here and implements the functions in its own component, declared in that
+// component's *_host.h.
+#include "dict_host.h"
 #include "host.h"
 
+namespace {
+
+std::int32_t NotAvailable(const char *function) noexcept {
+  vl::TraceLine('D', 1, "%s() failed: not available", function);
+  return vl::kHostFailed;
+}
+
+}  // namespace
+
 #define VL_PENDING(name, ...) \
-  std::int32_t name(__VA_ARGS__) { return vl::NotAvailable(#name); }
+  std::int32_t name(__VA_ARGS__) { return NotAvailable(#name); }
 
 VL_PENDING(dict_List, const char *, const char *, HostString *)
 VL_PENDING(dict_First, const char *)

@@ -5,10 +5,14 @@
 #include <cstdio>
 #include <new>
 
+#include "dll_host.h"
 #include "functable.h"
 #include "host.h"
 
 namespace {
+
+// The module revision stored by dll_Revision.
+constexpr const char *kRevision = "3.14";
 
 // The trace file's stdio buffer: line-buffered, 512 bytes, for the file's lifetime.
 char traceFileBuffer[512];
@@ -38,7 +42,7 @@ extern "C" __attribute__((visibility("default"))) std::int32_t VlCall(std::int32
   }
 }
 
-std::int32_t dll_Revision(HostString *str) { return vl::StoreText(str, vl::kRevision); }
+std::int32_t dll_Revision(HostString *str) { return vl::StoreText(str, kRevision); }
 
 // The build date in the compiler's form, "Jan 22 2026".
 std::int32_t dll_Compiled(HostString *str) { return vl::StoreText(str, __DATE__); }
