@@ -195,6 +195,7 @@ struct Dict {
   std::int32_t instance_cnt = 1;    // users of an ordinary dictionary
   DictKind kind = kDictOrdinary;
   bool linked = false;              // in dictList
+  bool modelIndexed = false;        // its sections are known to inheritance (models)
   std::unique_ptr<DictIndexes> index;  // sections by name, list entries by item
 };
 
@@ -210,7 +211,8 @@ const ListEntry *FindListEntry(const Dict &dict, std::string_view item);
 
 // The first dictionary of dictList, or null; follow Dict::next.
 Dict *FirstDict() noexcept;
-// Puts a record at the head of dictList, which takes ownership.
+// Puts a record at the head of dictList, which takes ownership. (The loaders
+// make a model dictionary's sections known to inheritance before they link it.)
 void LinkDict(std::unique_ptr<Dict> dict) noexcept;
 
 // The first dictionary in dictList with that kind and id (any case), or null.

@@ -45,6 +45,10 @@ struct DictState {
   // highest seq.
   std::unordered_map<std::string, std::vector<DlgHandle *>, NoCaseHash, NoCaseEqual> ids;
   std::uint64_t handleSeq = 0;                       // seq of the last handle made
+  // The linked model dictionaries that have a field section of each name, in the
+  // order they were linked: the last one is the nearest to the head of dictList,
+  // the one inheritance takes.
+  std::unordered_map<std::string, std::vector<Dict *>, NoCaseHash, NoCaseEqual> modelSections;
 };
 DictState &dictState();
 

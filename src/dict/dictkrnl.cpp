@@ -2,6 +2,7 @@
 // by name, the loaders (OpenDict for the module, CheckDict for the checker, one
 // reading code with two behaviours), model inheritance, closing and freeing, and
 // a whole dictionary packed into the CSDX stream. See dict.h.
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 
@@ -92,6 +93,33 @@ void LinkDict(std::unique_ptr<Dict> dict) noexcept {
 
 namespace {
 
+// Drops a model dictionary from the index of model sections (also one that was
+// indexed only in part).
+void UnindexModel(const Dict &dict) noexcept {
+  auto &models = dictState().modelSections;
+  for (const auto &[name, same] : dict.index->sections) {
+    const auto found = models.find(name);
+    if (found == models.end()) continue;
+    auto &dicts = found->second;
+    const auto at = std::find(dicts.rbegin(), dicts.rend(), &dict);
+    if (at != dicts.rend()) dicts.erase(std::next(at).base());
+    if (dicts.empty()) models.erase(found);
+  }
+}
+
+// Adds a model dictionary about to be linked to the index of model sections. May
+// throw std::bad_alloc; UnindexModel then undoes what was done.
+void IndexModel(Dict &dict) {
+  auto &models = dictState().modelSections;
+  for (const auto &[name, same] : dict.index->sections) {
+    AllocCheck();
+    auto found = models.find(name);
+    if (found == models.end()) found = models.emplace(std::string(name), std::vector<Dict *>{}).first;
+    found->second.push_back(&dict);
+  }
+  dict.modelIndexed = true;
+}
+
 std::unique_ptr<Dict> UnlinkDict(Dict &dict) noexcept {
   DictState &state = dictState();
   if (dict.prev != nullptr) dict.prev->next = dict.next;
@@ -151,6 +179,8 @@ bool FreeDict(Dict &dict) {
     TraceLine('D', 3, "FreeDict(): instance_cnt decremented (%d)", dict.instance_cnt);
     return false;
   }
+  if (dict.modelIndexed) UnindexModel(dict);
+  dict.modelIndexed = false;
   std::string().swap(dict.id);
   dict.cursor = nullptr;
   for (DictSection &s : dict.store) ObFree(s.obj);
@@ -211,6 +241,7 @@ void ResetDictForTest() {
   state.groups.clear();
   state.ids.clear();
   state.handleSeq = 0;
+  state.modelSections.clear();
   while (state.dictList != nullptr) UnlinkDict(*state.dictList);
 }
 
@@ -237,11 +268,9 @@ enum class Inherit { kDone, kRefused, kCopyFailed, kNoMemory };
 // The first model section of that name, searching the model dictionaries of
 // dictList from its head.
 const DictSection *FindModelSection(std::string_view name) noexcept {
-  for (const Dict *d = dictState().dictList; d != nullptr; d = d->next) {
-    if (d->kind != kDictModel) continue;
-    if (const DictSection *s = FindSection(*d, name)) return s;
-  }
-  return nullptr;
+  const auto &models = dictState().modelSections;
+  const auto found = models.find(name);
+  return found != models.end() ? FindSection(*found->second.back(), name) : nullptr;
 }
 
 // Copies into the section's object every item its models have and it lacks; the
@@ -398,6 +427,19 @@ struct Load {
     FreeDict(*dict);
     dict.reset();
   }
+
+  // Makes a model dictionary's sections known to inheritance; false when memory
+  // ran out (nothing is left indexed then).
+  bool IndexIfModel() {
+    if (kind != kDictModel) return true;
+    try {
+      IndexModel(*dict);
+    } catch (const std::bad_alloc &) {
+      UnindexModel(*dict);
+      return false;
+    }
+    return true;
+  }
 };
 
 // Closes a reader handle when the load ends, whichever way.
@@ -481,6 +523,12 @@ Status OpenDict(const char *id, const char *fname, std::int32_t level, std::int3
       return attached == kNoMemory ? kOk : kReported;
     }
   }
+  if (!load.IndexIfModel()) {
+    TraceLine('D', 1, "OpenDict() failed: heap overflow");
+    load.Drop();
+    rc = NegatedErrno(ENOMEM);
+    return kOk;
+  }
   rc = 0;
   LinkDict(std::move(load.dict));
   return kOk;
@@ -523,6 +571,11 @@ int CheckDict(const char *id, const char *fname, std::int32_t level) {
       return 2;
   }
   if (kind == kDictOrdinary && AddDlgLevel(*load.dict, level) != kOk) {
+    load.Drop();
+    return 3;
+  }
+  if (!load.IndexIfModel()) {
+    TraceLine('D', 1, "CheckDict() failed: heap overflow");
     load.Drop();
     return 3;
   }

@@ -370,7 +370,17 @@ TEST_F(Dicts, ClosingModelsAndAll) {
 // ---------------------------------------------------------------------------
 
 TEST_F(Dicts, MemoryRunsOutAtEveryAllocationOfALoad) {
-  ASSERT_EQ(Open("models", File("m.dic", ModelChain(3) + "[m.n]\nFTYP=N\nFVTYP=D\nFLEN=5\n"), -1), 0);
+  const std::string modelFile = File("m.dic", ModelChain(3) + "[m.n]\nFTYP=N\nFVTYP=D\nFLEN=5\n");
+  for (long n = 0;; ++n) {
+    SCOPED_TRACE(n);
+    vl::FailAllocationsAfter(n);
+    const std::int32_t rc = Open("models", modelFile, -1);
+    vl::FailAllocationsAfter(-1);
+    if (rc == 0) break;
+    ASSERT_EQ(rc, -ENOMEM);
+    ASSERT_EQ(DictCount(), 0);
+    ASSERT_LT(n, 1000);
+  }
   const std::string path = File("d.dic",
                                 "[catalog]\nORD=ORDER\nCUST=CUSTOMER\n[list]\nA=1\nA=2\nB=3\n"
                                 "[ord.a]\nPATH=p\nFTYP=T\nMODEL=m.c0\n[ord.b]\nPATH=q\nMODEL=m.n\n"
