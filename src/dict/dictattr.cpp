@@ -260,16 +260,34 @@ void ObFree(DictObj &obj) noexcept {
   obj.flags = 0;
 }
 
+namespace {
+
+// The item names as views, so that the search by name compares lengths first.
+const std::array<std::string_view, kItemCount> &ItemNames() {
+  static const std::array<std::string_view, kItemCount> names = [] {
+    std::array<std::string_view, kItemCount> views{};
+    for (std::size_t i = 0; i < views.size(); ++i) views[i] = kDictItems[i].name;
+    return views;
+  }();
+  return names;
+}
+
+}  // namespace
+
 int ObSet(DictObj &obj, const char *name, std::string &value, const char *section) {
   const std::string_view wanted = OrEmpty(name);
-  const auto row = std::find_if(kDictItems.begin(), kDictItems.end(),
-                                [&](const DictItem &item) { return EqualNoCase(item.name, wanted); });
-  if (row == kDictItems.end()) {
+  const auto &names = ItemNames();
+  const auto row = std::find_if(names.begin(), names.end(), [&](std::string_view n) { return EqualNoCase(n, wanted); });
+  if (row == names.end()) {
     TraceLine('D', 1, "ObSet(%s) failed: unknown item, section '%s'", OrEmpty(name), OrEmpty(section));
     return kReported;
   }
-  if (value.empty()) TraceLine('D', 2, "ObSet(%s) warning: empty value, section '%s'", row->name, OrEmpty(section));
-  return ObSetIdx(obj, static_cast<int>(row - kDictItems.begin()), value, section);
+  const int index = static_cast<int>(row - names.begin());
+  if (value.empty()) {
+    TraceLine('D', 2, "ObSet(%s) warning: empty value, section '%s'", kDictItems[static_cast<std::size_t>(index)].name,
+              OrEmpty(section));
+  }
+  return ObSetIdx(obj, index, value, section);
 }
 
 int ObSetIdx(DictObj &obj, int index, std::string &value, const char *section) {

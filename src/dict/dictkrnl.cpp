@@ -28,17 +28,30 @@ Dict::~Dict() = default;
 DictSection &AppendSection(Dict &dict, std::string_view name) {
   AllocCheck();
   DictSection &section = dict.store.emplace_back();
+  DictIndexes &index = *dict.index;
+  std::string_view newPrefix;  // a prefix this section is the first to have
   try {
     AllocCheck();
     section.section = LowerAscii(name);
-    AllocCheck();
-    // The key views the section's own name, which never moves: the store is a deque.
-    const auto [it, inserted] = dict.index->sections.try_emplace(section.section, DictIndexes::SameName{&section, &section});
-    if (!inserted) {
-      it->second.last->nextSame = &section;
-      it->second.last = &section;
+    // The indexes keep views of the section's own name, which never moves: the
+    // store is a deque.
+    const std::string_view full = section.section;
+    const std::size_t dot = full.find('.');
+    if (dot == std::string_view::npos) {
+      index.sectionWithoutPrefix = true;
+    } else {
+      bool added = false;
+      index.prefixes.FindOrAdd(full.substr(0, dot), [&] { return full.substr(0, dot); }, &added);
+      if (added) newPrefix = full.substr(0, dot);
+    }
+    bool added = false;
+    SameName &same = index.sections.FindOrAdd(full, [&] { return SameName{&section, &section, full}; }, &added);
+    if (!added) {
+      same.last->nextSame = &section;
+      same.last = &section;
     }
   } catch (...) {
+    if (!newPrefix.empty()) index.prefixes.Erase(newPrefix);
     dict.store.pop_back();
     throw;
   }
@@ -55,15 +68,13 @@ void AppendCatalog(Dict &dict, std::string_view hdl, std::string_view pfx) {
 
 void AppendListValue(Dict &dict, std::string_view item, std::string_view value) {
   AllocCheck();
-  const auto found = dict.index->lists.find(item);
-  if (found != dict.index->lists.end()) {
-    found->second->value.append(value);
+  if (ListEntry **found = dict.index->lists.Find(item)) {
+    (*found)->value.append(value);
     return;
   }
   ListEntry &entry = dict.lists.emplace_back(ListEntry{std::string(item), std::string(value)});
   try {
-    AllocCheck();
-    dict.index->lists.emplace(entry.item, &entry);
+    dict.index->lists.FindOrAdd(entry.item, [&] { return &entry; });
   } catch (...) {
     dict.lists.pop_back();
     throw;
@@ -71,8 +82,8 @@ void AppendListValue(Dict &dict, std::string_view item, std::string_view value) 
 }
 
 const ListEntry *FindListEntry(const Dict &dict, std::string_view item) {
-  const auto found = dict.index->lists.find(item);
-  return found != dict.index->lists.end() ? found->second : nullptr;
+  const ListEntry *const *found = dict.index->lists.Find(item);
+  return found != nullptr ? *found : nullptr;
 }
 
 // ---------------------------------------------------------------------------
@@ -97,26 +108,27 @@ namespace {
 // indexed only in part).
 void UnindexModel(const Dict &dict) noexcept {
   auto &models = dictState().modelSections;
-  for (const auto &[name, same] : dict.index->sections) {
-    const auto found = models.find(name);
-    if (found == models.end()) continue;
+  dict.index->sections.ForEach([&](const SameName &same) {
+    const auto found = models.find(same.name);
+    if (found == models.end()) return;
     auto &dicts = found->second;
     const auto at = std::find(dicts.rbegin(), dicts.rend(), &dict);
     if (at != dicts.rend()) dicts.erase(std::next(at).base());
     if (dicts.empty()) models.erase(found);
-  }
+  });
 }
 
 // Adds a model dictionary about to be linked to the index of model sections. May
 // throw std::bad_alloc; UnindexModel then undoes what was done.
 void IndexModel(Dict &dict) {
   auto &models = dictState().modelSections;
-  for (const auto &[name, same] : dict.index->sections) {
+  dict.index->sections.ForEach([&](const SameName &same) {
     AllocCheck();
+    const std::string_view name = same.name;
     auto found = models.find(name);
     if (found == models.end()) found = models.emplace(std::string(name), std::vector<Dict *>{}).first;
     found->second.push_back(&dict);
-  }
+  });
   dict.modelIndexed = true;
 }
 
@@ -149,8 +161,8 @@ Dict *FindDict(std::string_view id, DictKind kind) noexcept {
 DictSection *FindSection(const Dict &dict, std::string_view name, std::size_t n) noexcept {
   if (name.empty()) return dict.sections;
   if (n == 0 || n > name.size()) {
-    const auto found = dict.index->sections.find(name);
-    return found != dict.index->sections.end() ? found->second.first : nullptr;
+    const SameName *found = dict.index->sections.Find(name);
+    return found != nullptr ? found->first : nullptr;
   }
   for (DictSection *s = dict.sections; s != nullptr; s = s->next) {
     if (EqualPrefixNoCase(s->section, name, n)) return s;
@@ -184,8 +196,10 @@ bool FreeDict(Dict &dict) {
   std::string().swap(dict.id);
   dict.cursor = nullptr;
   for (DictSection &s : dict.store) ObFree(s.obj);
-  dict.index->sections.clear();
-  dict.index->lists.clear();
+  dict.index->sections.Clear();
+  dict.index->lists.Clear();
+  dict.index->prefixes.Clear();
+  dict.index->sectionWithoutPrefix = false;
   dict.sections = dict.lastSection = nullptr;
   std::deque<DictSection>().swap(dict.store);
   std::deque<CatalogEntry>().swap(dict.catalog);
@@ -239,7 +253,7 @@ void ResetDictForTest() {
   DictState &state = dictState();
   state.dlgLevels.clear();
   state.groups.clear();
-  state.ids.clear();
+  state.ids.Clear();
   state.handleSeq = 0;
   state.modelSections.clear();
   while (state.dictList != nullptr) UnlinkDict(*state.dictList);

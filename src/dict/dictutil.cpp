@@ -20,42 +20,50 @@ void RoomForOneMore(Vector &v) {
   if (v.size() == v.capacity()) v.reserve(std::max<std::size_t>(8, v.capacity() * 2));
 }
 
-// Removes one occurrence of `handle` from the vector of `key`, dropping the key
+// The handle of a list that a search meets first: the one made last.
+DlgHandle *Newest(const std::vector<DlgHandle *> &handles) noexcept {
+  DlgHandle *best = nullptr;
+  for (DlgHandle *h : handles) {
+    if (best == nullptr || h->seq > best->seq) best = h;
+  }
+  return best;
+}
+
+// Removes one occurrence of `handle` from the list of `key`, dropping the list
 // with its last handle.
-template <typename Map>
-void Unindex(Map &map, std::string_view key, const DlgHandle *handle) noexcept {
-  const auto found = map.find(key);
-  if (found == map.end()) return;
-  auto &handles = found->second;
-  const auto at = std::find(handles.rbegin(), handles.rend(), handle);
-  if (at == handles.rend()) return;
-  handles.erase(std::next(at).base());
-  if (handles.empty()) map.erase(found);
+void Unindex(HandleIndex &index, std::string_view key, DlgHandle *handle) noexcept {
+  HandleList *list = index.Find(key);
+  if (list == nullptr) return;
+  const auto at = std::find(list->all.rbegin(), list->all.rend(), handle);
+  if (at == list->all.rend()) return;
+  list->all.erase(std::next(at).base());
+  if (list->all.empty()) index.EraseFound(list);
+  else list->best = Newest(list->all);
 }
 
 // Adds `handle` under `key`; may throw std::bad_alloc with nothing changed.
-template <typename Map>
-void Index(Map &map, std::string_view key, DlgHandle *handle) {
+void Index(HandleIndex &index, std::string_view key, DlgHandle *handle) {
   AllocCheck();
-  auto found = map.find(key);
-  if (found == map.end()) found = map.emplace(std::string(key), std::vector<DlgHandle *>{}).first;
+  bool added = false;
+  HandleList &list = index.FindOrAdd(key, [&] { return HandleList{std::string(key), nullptr, {}}; }, &added);
   try {
-    found->second.push_back(handle);
+    list.all.push_back(handle);
   } catch (...) {
-    if (found->second.empty()) map.erase(found);
+    if (added) index.Erase(key);
     throw;
   }
+  if (list.best == nullptr || handle->seq > list.best->seq) list.best = handle;
 }
 
 // The handle a search meets first among those indexed under `id` that `match`
 // accepts.
 template <typename Match>
 DlgHandle *FirstHandle(std::string_view id, Match &&match) noexcept {
-  DictState &state = dictState();
-  const auto found = state.ids.find(id);
-  if (found == state.ids.end()) return nullptr;
+  const HandleList *list = dictState().ids.Find(id);
+  if (list == nullptr) return nullptr;
+  if (match(*list->best)) return list->best;
   DlgHandle *first = nullptr;
-  for (DlgHandle *h : found->second) {
+  for (DlgHandle *h : list->all) {
     if ((first == nullptr || h->seq > first->seq) && match(*h)) first = h;
   }
   return first;
@@ -117,9 +125,18 @@ void AddDlgHandle(DlgLevel &record, LevelGroup &group, const CatalogEntry &entry
   }
 }
 
-// Checks that every field section's prefix names a handle of the top level.
+// Checks that every field section's prefix names a handle of the top level. The
+// distinct prefixes answer when they are all known; otherwise every section is
+// walked, so that each bad one is reported in file order.
 bool SectionPrefixesKnown(const Dict &dict, const LevelGroup &group) {
+  if (!dict.index->sectionWithoutPrefix) {
+    bool all = true;
+    dict.index->prefixes.ForEach([&](std::string_view prefix) { all = all && group.handles.Find(prefix) != nullptr; });
+    if (all) return true;
+  }
   bool known = true;
+  std::string_view lastKnown;  // the fields of one dialog usually follow one another
+  bool anyKnown = false;
   for (const DictSection *s = dict.sections; s != nullptr; s = s->next) {
     const std::size_t dot = s->section.find('.');
     if (dot == std::string::npos) {
@@ -128,7 +145,11 @@ bool SectionPrefixesKnown(const Dict &dict, const LevelGroup &group) {
       continue;
     }
     const std::string_view prefix = std::string_view(s->section).substr(0, dot);
-    if (group.handles.find(prefix) == group.handles.end()) {
+    if (anyKnown && prefix == lastKnown) continue;
+    if (group.handles.Find(prefix) != nullptr) {
+      lastKnown = prefix;
+      anyKnown = true;
+    } else {
       TraceLine('D', 1, "AddDlgLevel() failed: prefix '%.*s' not found in catalog, section '%s'",
                 static_cast<int>(prefix.size()), prefix.data(), s->section.c_str());
       known = false;
@@ -262,15 +283,15 @@ Status GetDlgID(std::string_view dict_id, std::int32_t level, std::int32_t n, st
 }
 
 DlgHandle *FindDlgID(std::string_view id) noexcept {
-  return FirstHandle(id, [](const DlgHandle &) { return true; });
+  const HandleList *list = dictState().ids.Find(id);
+  return list != nullptr ? list->best : nullptr;
 }
 
 const std::string *MapDlgHandle(std::string_view hdl) noexcept {
   const DictState &state = dictState();
   if (state.groups.empty()) return nullptr;
-  const auto &handles = state.groups.back().handles;
-  const auto found = handles.find(hdl);
-  return found != handles.end() ? &found->second.back()->ids[0] : nullptr;
+  const HandleList *list = state.groups.back().handles.Find(hdl);
+  return list != nullptr ? &list->best->ids[0] : nullptr;
 }
 
 Status NewDlgAlias(std::string_view id, std::string &alias) {
