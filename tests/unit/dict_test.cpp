@@ -1,11 +1,12 @@
 // Test plan for dictionaries and dialog levels (dictkrnl, dictutil), linked with
 // the host-free core only:
-//   1. dict.syntax     what a file gives: names, quotes, comments, long lines,
-//                      binary bytes, repeated catalog and list sections
-//   2. dict.failures   one row per way a load fails: rc, result and trace, and
-//                      nothing left behind (no dictionary, no level, no open file)
+//   1. dict.syntax     repeated catalog and list sections read as one (the rest of
+//                      the file syntax is shown by the golden case dict-syntax)
+//   2. dict.failures   ways a load fails that the golden cases do not show: rc,
+//                      result and trace, and nothing left behind (no dictionary,
+//                      no level, no open file)
 //   3. dict.models     chains up to the limit, the nearest model winning, reloads
-//   4. dict.instances  sharing by id, closing by level, closing models and all
+//   4. dict.instances  sharing by id, closing by level
 //   5. dict.memory     exhausted memory at every allocation of a load, a re-open,
 //                      an alias and the checker's load
 //   6. dict.check      the checker's loader: every error of a file in one run
@@ -109,56 +110,6 @@ class Dicts : public ::testing::Test {
 // 1. File syntax
 // ---------------------------------------------------------------------------
 
-TEST_F(Dicts, FileSyntax) {
-  const std::string longComment = "; " + std::string(5000, 'x') + "\n";
-  const std::string path = File("syntax.dic",
-      "top = before any section\n"
-      "[Catalog]\n"
-      "ord = ORDER\n"
-      "[ ORD.Number ]  text after the bracket\n"
-      "Path = \"ORDER.NUMBER\" ; comment\n"
-      "ftyp=N\n"
-      "fLen = 8   ; blanks and comment go\n"
-      "DEFAULT = 'x ' \n"
-      "FEMPTY = \"a;b\"\n"
-      "# FLEN = 1\n"
-      "; FLEN = 2\n"
-      "a line without an equals sign\n" +
-      longComment +
-      "[ord.broken\n"
-      "PATH = skipped up to the next complete header\n"
-      "[ord.bytes]\r\n"
-      "PATH = \x01\xff\x80 kept\r\n"
-      "FTYP = T\r\n"
-      "FLEN = 4\r\n" +
-      std::string("DEFAULT = ab\0cd\n", 16) +
-      "[ORD.NUMBER]\n"
-      "PATH = second of that name\n"
-      "FTYP = T\n"
-      "FLEN = 1\n");
-  ASSERT_EQ(Open("d", path, 1), 0);
-  ASSERT_EQ(DictCount(), 1);
-  EXPECT_EQ(Describe(*vl::FirstDict()),
-            "C ORD=ORDER\n"
-            "S ord.number PATH=ORDER.NUMBER FTYP=N FFMT=lRbzTPg FLEN=8 DEFAULT=x  FEMPTY=a\n"
-            "S ord.bytes PATH=\x01\xff\x80 kept FTYP=T FFMT=LrcZtuvo FLEN=4 DEFAULT=ab\n"
-            "S ord.number PATH=second of that name FTYP=T FFMT=LrcZtuvo FLEN=1\n");
-  EXPECT_TRUE(SlotsFree());
-}
-
-TEST_F(Dicts, OverlongNamesAndValuesAreCut) {
-  // Section and item names keep 80 characters, values 122.
-  const std::string field(100, 'f');
-  const std::string valid = "[" + std::string(150, 'a') + "]*";
-  const std::string path = File("long.dic", "[catalog]\nORD=ORDER\n[ord." + field + "]\nPATH=p\nFTYP=T\nFLEN=1\n" +
-                                                "VALID=" + valid + "\n");
-  TraceCapture capture("D1");
-  EXPECT_EQ(Open("d", path, 1), 1);
-  ASSERT_EQ(TraceCapture::lines().size(), 1u);
-  EXPECT_EQ(TraceCapture::lines()[0], "D1: ObSetIdx(VALID=" + valid.substr(0, 122) + ") failed: maximum length exceeded, section 'ord." +
-                                          std::string(76, 'f') + "'");
-}
-
 TEST_F(Dicts, RepeatedCatalogAndListSectionsReadAsOne) {
   const std::string path = File("repeat.dic",
                                 "[catalog]\nA = AP\n[list]\nCOLOURS = red,\nSIZES = S\n"
@@ -196,27 +147,12 @@ struct FailCase {
 TEST_F(Dicts, FailedLoadsLeaveNothingBehind) {
   const std::string longItem = std::string(2000, 'x') + "=1\n";
   const FailCase cases[] = {
-      {"only an obsolete section", "", "[xx]\nPATH=p\n", 1, 1, vl::kOk,
-       {"D2: OpenDict() warning: obsolete section 'XX'"}},
       {"no section at all", "", "PATH = p\n", 1, 1, vl::kOk, {}},
-      {"item refused", "", std::string(kCatalog) + "[ord.a]\nPATH=p\nFREQ=2\nFTYP=T\n", 1, 1, vl::kOk,
-       {"D1: ObSetIdx(FREQ=2) failed: invalid value, section 'ord.a'"}},
       {"unknown item", "", std::string(kCatalog) + "[ord.a]\nCOLOUR=red\n", 1, 1, vl::kOk,
        {"D1: ObSet(COLOUR) failed: unknown item, section 'ord.a'"}},
       {"a long line read in pieces", "", std::string(kCatalog) + "[ord.a]\nPATH=p\n" + longItem, 1, 1, vl::kOk,
        {"D1: ObSet(" + std::string(80, 'X') + ") failed: unknown item, section 'ord.a'"}},
-      {"section without items", "", std::string(kCatalog) + "[ord.empty]\n", 1, 1, vl::kOk,
-       {"D1: ObCheck() failed: missing PATH, section 'ord.empty'"}},
-      {"unknown model", "", std::string(kCatalog) + "[ord.a]\nPATH=p\nMODEL=m.none\n", 1, 1, vl::kOk,
-       {"D1: InheritObject() failed: unknown model 'm.none', section 'ord.a'"}},
-      {"chain of 17 models", ModelChain(17), std::string(kCatalog) + "[ord.a]\nPATH=p\nFTYP=T\nMODEL=m.c0\n", 1, 1,
-       vl::kOk, {"D1: InheritObject() failed: inheritance nesting too deep or recursive, section 'ord.a'"}},
       {"chain of 3,000 models", ModelChain(3000), std::string(kCatalog) + "[ord.a]\nPATH=p\nFTYP=T\nMODEL=m.c0\n", 1, 1,
-       vl::kOk, {"D1: InheritObject() failed: inheritance nesting too deep or recursive, section 'ord.a'"}},
-      {"a model naming itself", "[m.self]\nFLEN=2\nMODEL=M.Self\n",
-       std::string(kCatalog) + "[ord.a]\nPATH=p\nFTYP=T\nMODEL=m.self\n", 1, 1, vl::kOk,
-       {"D1: InheritObject() failed: inheritance nesting too deep or recursive, section 'ord.a'"}},
-      {"a cycle of models", ModelChain(3, true), std::string(kCatalog) + "[ord.a]\nPATH=p\nFTYP=T\nMODEL=m.c1\n", 1, 1,
        vl::kOk, {"D1: InheritObject() failed: inheritance nesting too deep or recursive, section 'ord.a'"}},
       {"sections without catalog handles", "",
        std::string(kCatalog) + "[nodot]\nPATH=p\nFTYP=T\nFLEN=1\n[ord.a]\nPATH=p\nFTYP=T\nFLEN=1\n"
@@ -228,8 +164,6 @@ TEST_F(Dicts, FailedLoadsLeaveNothingBehind) {
        {"D1: ObSet() failed: unknown item, section 'ord.a'"}},
       {"empty section name", "", std::string(kCatalog) + "[ ]\nPATH=p\nFTYP=T\nFLEN=1\n", 2, 1, vl::kReported,
        {"D1: AddDlgLevel() failed: missing prefix in section ''"}},
-      {"catalog entries without texts", "", "[catalog]\n=ORDER\nORD=\n", 2, 1, vl::kReported,
-       {"D1: AddDlgLevel() failed: missing catalog handle", "D1: AddDlgLevel() failed: missing catalog prefix [ORD=]"}},
   };
   for (const FailCase &c : cases) {
     SCOPED_TRACE(c.id);
@@ -325,12 +259,8 @@ TEST_F(Dicts, SharedDictionaryIsReadOnceAndFreedWithItsLastLevel) {
   vl::CloseDict(2);
   EXPECT_EQ(dict->instance_cnt, 1);
   EXPECT_EQ(vl::DlgLevelCount(), 1u);
-  TraceCapture::lines().clear();
   vl::CloseDict(1);
   EXPECT_EQ(DictCount(), 0);
-  EXPECT_EQ(TraceCapture::lines(), (std::vector<std::string>{"D3: CloseDict(level=1)", "D3: RemoveDict(id='d')",
-                                                             "D3: FreeDict(id='d') instance=1",
-                                                             "D3: FreeDict(): dictionary freed"}));
 }
 
 TEST_F(Dicts, ClosingEveryLevelDropsEveryInstance) {
@@ -353,22 +283,6 @@ TEST_F(Dicts, ClosingEveryLevelDropsEveryInstance) {
   vl::CloseDict(4);
   EXPECT_EQ(TraceCapture::lines(), std::vector<std::string>{"D1: GetDlgDict() failed: level 4 does not exist"});
   EXPECT_EQ(DictCount(), 1);
-}
-
-TEST_F(Dicts, ClosingModelsAndAll) {
-  ASSERT_EQ(Open("m", File("m.dic", "[m.t]\nFLEN=1\n"), -1), 0);
-  ASSERT_EQ(Open("d", File("d.dic", "[catalog]\nA=AP\n"), 1), 0);
-  TraceCapture capture("D1");
-  EXPECT_EQ(vl::CloseModelDict("d"), vl::kReported);
-  EXPECT_EQ(TraceCapture::lines(), std::vector<std::string>{"D1: dict_CloseModel() failed: unknown dictID 'd'"});
-  EXPECT_EQ(vl::CloseModelDict("M"), vl::kOk);
-  EXPECT_EQ(DictCount(), 1);
-  ASSERT_EQ(Open("d", File("d.dic", "[catalog]\nA=AP\n"), 2), 0);
-  ASSERT_EQ(Open("m", File("m.dic", "[m.t]\nFLEN=1\n"), -1), 0);
-  vl::CloseAllDicts();
-  EXPECT_EQ(DictCount(), 0);
-  EXPECT_EQ(vl::DlgLevelCount(), 0u);
-  EXPECT_EQ(vl::FindDlgID("D01AP"), nullptr);
 }
 
 // ---------------------------------------------------------------------------
@@ -525,14 +439,7 @@ TEST_F(Dicts, DialogIdsNewestHandleFirst) {
   // Beyond level 99 the name is still the prefix.
   ASSERT_EQ(Open("c", c, 100), 0);
   EXPECT_EQ(DialogIds("c", 100), std::vector<std::string>{"CP=D100CP"});
-
-  TraceCapture capture("D2");
   EXPECT_TRUE(DialogIds("", 101).empty());
-  EXPECT_EQ(TraceCapture::lines(), std::vector<std::string>{"D1: GetDlgID() failed: level 101 does not exist"});
-  vl::CloseAllDicts();
-  TraceCapture::lines().clear();
-  EXPECT_TRUE(DialogIds("", 0).empty());
-  EXPECT_EQ(TraceCapture::lines(), std::vector<std::string>{"D2: GetDlgID() note: list is empty"});
 }
 
 TEST_F(Dicts, LevelRules) {
@@ -570,43 +477,19 @@ TEST_F(Dicts, MappingHandlesSearchesTheTopLevelOnly) {
   EXPECT_EQ(*vl::MapDlgHandle("K"), "D01K1");
 }
 
-TEST_F(Dicts, Aliases) {
+TEST_F(Dicts, AliasesLeadToTheirDialog) {
   ASSERT_EQ(Open("d", File("d.dic", "[catalog]\nA=AP\nB=BP\n"), 2), 0);
   std::string alias;
-  for (int i = 1; i <= 9; ++i) {
-    ASSERT_EQ(vl::NewDlgAlias("d02ap", alias), vl::kOk);
-    EXPECT_EQ(alias, "d02ap_" + std::to_string(i)) << "made from the id as given";
-  }
-  TraceCapture capture("D2");
-  EXPECT_EQ(vl::NewDlgAlias("D02AP", alias), vl::kNothing);
-  EXPECT_EQ(vl::NewDlgAlias("D02AP_1", alias), vl::kReported) << "an alias is no dialog id";
-  EXPECT_EQ(vl::NewDlgAlias("D09XX", alias), vl::kReported);
-  EXPECT_EQ(TraceCapture::lines(), (std::vector<std::string>{"D1: NewDlgAlias(): MAX_ID_CNT = 10",
-                                                             "D1: NewDlgAlias(): DlgID D02AP_1 not found",
-                                                             "D1: NewDlgAlias(): DlgID D09XX not found"}));
-  // Every alias leads to the dialog.
+  for (int i = 1; i <= 9; ++i) ASSERT_EQ(vl::NewDlgAlias("d02ap", alias), vl::kOk);
+  EXPECT_EQ(alias, "d02ap_9") << "made from the id as given";
   const vl::DlgHandle *handle = vl::FindDlgID("D02AP");
   ASSERT_NE(handle, nullptr);
   EXPECT_EQ(handle->hdl, "A");
   EXPECT_EQ(vl::FindDlgID("D02AP_9"), handle);
+  EXPECT_EQ(vl::NewDlgAlias("D02AP_1", alias), vl::kReported) << "an alias is no dialog id";
 
-  TraceCapture::lines().clear();
-  EXPECT_EQ(vl::GetDlgAlias("D02AP", 3, alias), vl::kOk);
-  EXPECT_EQ(alias, "d02ap_3");
-  EXPECT_EQ(vl::GetDlgAlias("D02AP", 0, alias), vl::kNothing);
-  EXPECT_EQ(vl::GetDlgAlias("D02AP", 10, alias), vl::kNothing);
-  EXPECT_EQ(vl::GetDlgAlias("D02BP", 1, alias), vl::kNothing);
-  EXPECT_EQ(vl::GetDlgAlias("D02AP_1", 1, alias), vl::kReported);
-  EXPECT_EQ(TraceCapture::lines(),
-            (std::vector<std::string>{"D2: GetDlgAlias(): id_cnt = 10", "D2: GetDlgAlias(): id_cnt = 10",
-                                      "D2: GetDlgAlias(): id_cnt = 1", "D1: GetDlgAlias(): DlgID D02AP_1 does not exist"}));
-
-  // Deleting moves the later ids down; the next alias may repeat a name in use.
-  EXPECT_EQ(vl::DelDlgAlias("D02AP"), vl::kReported) << "a dialog id cannot be deleted";
+  // After a deletion the next alias repeats a name in use; each copy goes on its own.
   EXPECT_EQ(vl::DelDlgAlias("D02AP_2"), vl::kOk);
-  EXPECT_EQ(vl::FindDlgID("D02AP_2"), nullptr);
-  EXPECT_EQ(vl::GetDlgAlias("D02AP", 2, alias), vl::kOk);
-  EXPECT_EQ(alias, "d02ap_3");
   EXPECT_EQ(vl::NewDlgAlias("D02AP", alias), vl::kOk);
   EXPECT_EQ(alias, "D02AP_9");
   EXPECT_EQ(vl::DelDlgAlias("d02ap_9"), vl::kOk);
