@@ -25,6 +25,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "common.h"
 
@@ -175,6 +176,27 @@ enum DictKind : int {
 
 struct DictIndexes;  // look-up indexes by name (dict_int.h)
 
+// The field sections of a dictionary, kept in blocks that grow from 8 to 256
+// sections, so that loading allocates once per block and a section never moves.
+class SectionStore {
+ public:
+  // A fresh section after the others; may throw std::bad_alloc.
+  DictSection &emplace_back();
+  // Makes the last section fresh again and drops it.
+  void pop_back() noexcept;
+  std::size_t size() const noexcept { return size_; }
+  void clear() noexcept;
+
+ private:
+  struct Block {
+    std::unique_ptr<DictSection[]> sections;
+    std::size_t capacity = 0;
+    std::size_t used = 0;
+  };
+  std::vector<Block> blocks_;
+  std::size_t size_ = 0;
+};
+
 // One open dictionary. Records are owned by dictList once linked; dialog levels
 // point at them without owning them.
 struct Dict {
@@ -188,7 +210,7 @@ struct Dict {
   std::string id;                   // the id the host gave; empty once freed
   std::deque<CatalogEntry> catalog; // in file order
   std::deque<ListEntry> lists;      // in file order
-  std::deque<DictSection> store;    // owns the field sections, in file order
+  SectionStore store;               // owns the field sections
   DictSection *sections = nullptr;  // the first field section
   DictSection *lastSection = nullptr;
   DictSection *cursor = nullptr;    // the section dict_Next returned last; none: start

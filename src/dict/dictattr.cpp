@@ -277,7 +277,12 @@ const std::array<std::string_view, kItemCount> &ItemNames() {
 int ObSet(DictObj &obj, const char *name, std::string &value, const char *section) {
   const std::string_view wanted = OrEmpty(name);
   const auto &names = ItemNames();
-  const auto row = std::find_if(names.begin(), names.end(), [&](std::string_view n) { return EqualNoCase(n, wanted); });
+  // Names come upper case from the reader: try the exact spelling before the case.
+  const auto same = [&](std::string_view n) {
+    return n.size() == wanted.size() && (n == wanted || EqualNoCase(n, wanted));
+  };
+  auto row = std::find(names.begin(), names.end(), wanted);
+  if (row == names.end()) row = std::find_if(names.begin(), names.end(), same);
   if (row == names.end()) {
     TraceLine('D', 1, "ObSet(%s) failed: unknown item, section '%s'", OrEmpty(name), OrEmpty(section));
     return kReported;

@@ -21,6 +21,28 @@ DictState &dictState() {
 Dict::Dict() : index(std::make_unique<DictIndexes>()) {}
 Dict::~Dict() = default;
 
+DictSection &SectionStore::emplace_back() {
+  if (blocks_.empty() || blocks_.back().used == blocks_.back().capacity) {
+    const std::size_t capacity = blocks_.empty() ? 8 : std::min<std::size_t>(blocks_.back().capacity * 2, 256);
+    blocks_.reserve(blocks_.size() + 1);
+    blocks_.push_back(Block{std::make_unique<DictSection[]>(capacity), capacity, 0});
+  }
+  Block &block = blocks_.back();
+  ++size_;
+  return block.sections[block.used++];
+}
+
+void SectionStore::pop_back() noexcept {
+  Block &block = blocks_.back();
+  block.sections[--block.used] = DictSection{};
+  --size_;
+}
+
+void SectionStore::clear() noexcept {
+  std::vector<Block>().swap(blocks_);
+  size_ = 0;
+}
+
 // ---------------------------------------------------------------------------
 // Building a dictionary
 // ---------------------------------------------------------------------------
@@ -33,8 +55,7 @@ DictSection &AppendSection(Dict &dict, std::string_view name) {
   try {
     AllocCheck();
     section.section = LowerAscii(name);
-    // The indexes keep views of the section's own name, which never moves: the
-    // store is a deque.
+    // The indexes keep views of the section's own name, which never moves.
     const std::string_view full = section.section;
     const std::size_t dot = full.find('.');
     if (dot == std::string_view::npos) {
@@ -195,13 +216,13 @@ bool FreeDict(Dict &dict) {
   dict.modelIndexed = false;
   std::string().swap(dict.id);
   dict.cursor = nullptr;
-  for (DictSection &s : dict.store) ObFree(s.obj);
+  for (DictSection *s = dict.sections; s != nullptr; s = s->next) ObFree(s->obj);
   dict.index->sections.Clear();
   dict.index->lists.Clear();
   dict.index->prefixes.Clear();
   dict.index->sectionWithoutPrefix = false;
   dict.sections = dict.lastSection = nullptr;
-  std::deque<DictSection>().swap(dict.store);
+  dict.store.clear();
   std::deque<CatalogEntry>().swap(dict.catalog);
   std::deque<ListEntry>().swap(dict.lists);
   TraceLine('D', 3, "FreeDict(): dictionary freed");
@@ -369,7 +390,7 @@ struct Load {
     }
   }
 
-  Read FieldSection(int hdl, const char *name) {
+  Read FieldSection(int hdl, std::string_view name) {
     DictSection &section = AppendSection(*dict, name);
     const Read items = Entries(hdl, [&](const char *item, const char *value) {
       AllocCheck();
@@ -402,24 +423,25 @@ struct Load {
         readError = errno;
         return Read::kReadError;
       }
-      if (EqualNoCase(name, "xx")) {
+      const std::string_view kindName = name;  // upper case from the reader
+      if (kindName == "XX") {
         TraceLine('D', 2, "%s() warning: obsolete section '%s'", op, name);
         continue;
       }
       if (dict == nullptr) CreateRecord();
       Read read = Read::kDone;
-      if (EqualNoCase(name, "catalog")) {
+      if (kindName == "CATALOG") {
         read = Entries(hdl, [&](const char *item, const char *value) {
           AppendCatalog(*dict, item, value);
           return Read::kDone;
         });
-      } else if (EqualNoCase(name, "list")) {
+      } else if (kindName == "LIST") {
         read = Entries(hdl, [&](const char *item, const char *value) {
           AppendListValue(*dict, item, value);
           return Read::kDone;
         });
       } else {
-        read = FieldSection(hdl, name);
+        read = FieldSection(hdl, kindName);
       }
       if (read != Read::kDone) return read;
     }
