@@ -187,10 +187,10 @@ struct DictState {
   std::vector<LevelGroup> groups;                    // one per level number on the stack, bottom first
   HandleIndex ids;                                   // every handle by each of its ids
   std::uint64_t handleSeq = 0;                       // seq of the last handle made
-  // The linked model dictionaries that have a field section of each name, in the
-  // order they were linked: the last one is the nearest to the head of dictList,
-  // the one inheritance takes.
-  std::unordered_map<std::string, std::vector<Dict *>, NoCaseHash, NoCaseEqual> modelSections;
+  // The first field section of each name in each linked model dictionary, in the
+  // order the dictionaries were linked: the last one is in the dictionary nearest
+  // to the head of dictList, the one inheritance takes.
+  std::unordered_map<std::string, std::vector<DictSection *>, NoCaseHash, NoCaseEqual> modelSections;
 };
 DictState &dictState();
 

@@ -132,10 +132,10 @@ void UnindexModel(const Dict &dict) noexcept {
   dict.index->sections.ForEach([&](const SameName &same) {
     const auto found = models.find(same.name);
     if (found == models.end()) return;
-    auto &dicts = found->second;
-    const auto at = std::find(dicts.rbegin(), dicts.rend(), &dict);
-    if (at != dicts.rend()) dicts.erase(std::next(at).base());
-    if (dicts.empty()) models.erase(found);
+    auto &sections = found->second;
+    const auto at = std::find(sections.rbegin(), sections.rend(), same.first);
+    if (at != sections.rend()) sections.erase(std::next(at).base());
+    if (sections.empty()) models.erase(found);
   });
 }
 
@@ -147,8 +147,8 @@ void IndexModel(Dict &dict) {
     AllocCheck();
     const std::string_view name = same.name;
     auto found = models.find(name);
-    if (found == models.end()) found = models.emplace(std::string(name), std::vector<Dict *>{}).first;
-    found->second.push_back(&dict);
+    if (found == models.end()) found = models.emplace(std::string(name), std::vector<DictSection *>{}).first;
+    found->second.push_back(same.first);
   });
   dict.modelIndexed = true;
 }
@@ -305,7 +305,7 @@ enum class Inherit { kDone, kRefused, kCopyFailed, kNoMemory };
 const DictSection *FindModelSection(std::string_view name) noexcept {
   const auto &models = dictState().modelSections;
   const auto found = models.find(name);
-  return found != models.end() ? FindSection(*found->second.back(), name) : nullptr;
+  return found != models.end() ? found->second.back() : nullptr;
 }
 
 // Copies into the section's object every item its models have and it lacks; the
