@@ -130,13 +130,13 @@ void ObFree(DictObj &obj) noexcept;
 // Completes the object once its section is read (default format, length and
 // precision of its type, old-style formats rewritten) and checks it. Returns 0,
 // -2 after a traced failure, or -4 when memory ran out (traced).
-[[nodiscard]] int ObCheck(DictObj &obj, const char *section);
+Status ObCheck(DictObj &obj, const char *section);
 
 // Copies items from `source` into `target`: mode 1 the items the source has,
 // mode 2 those the source has and the target lacks (inheritance), any other mode
 // every gettable item. Returns 0, -2 when the target refused a value, -4 when
 // memory ran out; items copied before a failure stay.
-[[nodiscard]] int ObCopy(DictObj &target, const DictObj &source, int mode, const char *section);
+Status ObCopy(DictObj &target, const DictObj &source, int mode, const char *section);
 
 // The n-th gettable item (from 0): writes its name, its text and, when `type` is
 // given, its type letter; returns its table index, or -1 for a bad n.
@@ -254,7 +254,7 @@ DictSection *NextSection(const DictSection *section, std::string_view name, std:
 // negated error number of a failing open, read or allocation (-1 when it is 0).
 // Returns kOk, or kReported for a failure of the level rules (rc 1 when the file
 // was read, else unchanged). A failed load leaves nothing behind.
-[[nodiscard]] Status OpenDict(const char *id, const char *fname, std::int32_t level, std::int32_t &rc);
+Status OpenDict(const char *id, const char *fname, std::int32_t level, std::int32_t &rc);
 
 // The checker's loader: always reads the file into a new record, reports every
 // error of the file and keeps going. Returns the exit status: 0 loaded without
@@ -268,7 +268,7 @@ void CloseDict(std::int32_t level);
 // Frees every dictionary, models and derived ones included, and every level.
 void CloseAllDicts();
 // Frees model dictionary `id`; kReported (traced) when there is none.
-[[nodiscard]] Status CloseModelDict(const char *id);
+Status CloseModelDict(const char *id);
 
 // Drops one instance; true when that freed the contents (the record stays for
 // the caller to unlink and free).
@@ -281,17 +281,17 @@ void RemoveDict(Dict *dict);
 // dictionary every catalog entry ("C") and field section ("S") with its items
 // ("I") that are not empty (nor "0" for a numeric item). Returns kOk, kNoMemory or
 // kReported (a stream over 999,999 bytes), each failure traced.
-[[nodiscard]] Status PackDictDX(const Dict &dict, long level);
+Status PackDictDX(const Dict &dict, long level);
 
 // A field section packed as an XBUF into `buffer` (room bytes): "Dict_fld" with
 // the field name, the 19 gettable items as "Dict_<alias>", and "$"; `length`
 // counts the bytes with the "$". kTooSmall after "xpack_dict() failed: XBUF
 // overflow", the bytes written so far left without an end mark.
-[[nodiscard]] Status xpack_dict(const DictSection &section, char *buffer, std::size_t room, std::size_t &length);
+Status xpack_dict(const DictSection &section, char *buffer, std::size_t room, std::size_t &length);
 
 // Reads a packed field section (`length` bytes) into `obj`; `fieldName` receives
 // the field name. Returns 0, -2 (traced), or -4 when memory ran out.
-[[nodiscard]] int XbufObSet(DictObj &obj, std::string &fieldName, const char *xbuf, std::size_t length);
+Status XbufObSet(DictObj &obj, std::string &fieldName, const char *xbuf, std::size_t length);
 
 // ===========================================================================
 // Dialog levels, handles and aliases (dictutil)
@@ -322,7 +322,7 @@ struct DlgLevel {
 // entry and, on the dictionary's first attachment, checks the catalog and that
 // every field section's prefix names a handle of the top level. Returns kOk,
 // kReported (traced; the new record is gone again) or kNoMemory (the same).
-[[nodiscard]] Status AddDlgLevel(Dict &dict, std::int32_t level);
+Status AddDlgLevel(Dict &dict, std::int32_t level);
 // Pops every record from the top whose level is at least `level` (negative: all).
 void FreeDlgLevel(std::int32_t level);
 
@@ -336,7 +336,7 @@ Dict *GetDlgDict(std::int32_t level, std::size_t n);
 // The n-th handle, in search order, of the records from the top whose level is at
 // least `level` (negative: the top's), skipping records of other dictionaries
 // when `dict_id` is not empty. kOk with the dialog id and its prefix, or kNothing.
-[[nodiscard]] Status GetDlgID(std::string_view dict_id, std::int32_t level, std::int32_t n, std::string &name,
+Status GetDlgID(std::string_view dict_id, std::int32_t level, std::int32_t n, std::string &name,
                               std::string &id);
 
 // The handle that has `id` among its ids (dialog id or alias), the topmost
@@ -349,14 +349,15 @@ const std::string *MapDlgHandle(std::string_view hdl) noexcept;
 
 // Makes a new alias of dialog id `id` ("<id>_<count>"). Returns kOk with the
 // alias, kReported (unknown id), kNothing (all ten ids in use) or kNoMemory.
-[[nodiscard]] Status NewDlgAlias(std::string_view id, std::string &alias);
+Status NewDlgAlias(std::string_view id, std::string &alias);
 // Alias n (1 to id_cnt - 1) of dialog id `id`: kOk with the alias, kNothing for
 // an n out of range, kReported for an unknown id.
-[[nodiscard]] Status GetDlgAlias(std::string_view id, std::int32_t n, std::string &alias);
+Status GetDlgAlias(std::string_view id, std::int32_t n, std::string &alias);
 // Deletes an alias (never a dialog id): kOk or kReported.
-[[nodiscard]] Status DelDlgAlias(std::string_view aliasID);
+Status DelDlgAlias(std::string_view aliasID);
 
-// Frees every dictionary and level record without a trace line (for tests).
+// Frees every dictionary and level record without a trace line: the engine's
+// state as the process started (for tests; ResetForTest runs it).
 void ResetDictForTest();
 
 }  // namespace vl

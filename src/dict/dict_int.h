@@ -180,7 +180,9 @@ struct LevelGroup {
   HandleIndex handles;
 };
 
-// The engine's process-wide state.
+// The engine's process-wide state: the open dictionaries and the dialog level
+// stack, with their indexes. Reached through Dicts() only; ResetDictForTest
+// (registered with VL_STATE_RESET) returns it to how the process started.
 struct DictState {
   Dict *dictList = nullptr;                          // open dictionaries, newest first
   std::vector<std::unique_ptr<DlgLevel>> dlgLevels;  // the level stack, bottom first
@@ -192,7 +194,7 @@ struct DictState {
   // to the head of dictList, the one inheritance takes.
   std::unordered_map<std::string, std::vector<DictSection *>, NoCaseHash, NoCaseEqual> modelSections;
 };
-DictState &dictState();
+DictState &Dicts();  // created on first use
 
 // Drops a level record's handles from the id index (dictutil).
 void ForgetHandleIds(DlgHandle &handle);

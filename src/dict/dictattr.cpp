@@ -394,8 +394,8 @@ bool CheckDate(DictObj &obj, const char *section, Defaults &d) {
   }
   if (obj.fieldFormat.empty()) {
     d.format = d.length = true;
-    d.formatText = ymd ? LangInfo.dateFormatYmd.view() : LangInfo.dateFormatCymd.view();
-    d.lengthValue = ymd ? LangInfo.dateLengthYmd : LangInfo.dateLengthCymd;
+    d.formatText = ymd ? Locale().LangInfo.dateFormatYmd.view() : Locale().LangInfo.dateFormatCymd.view();
+    d.lengthValue = ymd ? Locale().LangInfo.dateLengthYmd : Locale().LangInfo.dateLengthCymd;
   }
   return true;
 }
@@ -409,13 +409,13 @@ bool CheckTime(DictObj &obj, const char *section, Defaults &d) {
   }
   if (obj.fieldFormat.empty()) {
     d.format = d.length = true;
-    d.lengthValue = LangInfo.timeLength;
+    d.lengthValue = Locale().LangInfo.timeLength;
     if (hm60) {
-      d.formatText = LangInfo.timeFormatHm.view();
+      d.formatText = Locale().LangInfo.timeFormatHm.view();
     } else {
       d.formatText = "lRBzTPg";
       d.precision = true;
-      d.precisionValue = LangInfo.hm100Precision;
+      d.precisionValue = Locale().LangInfo.hm100Precision;
     }
   }
   return true;
@@ -423,7 +423,7 @@ bool CheckTime(DictObj &obj, const char *section, Defaults &d) {
 
 }  // namespace
 
-int ObCheck(DictObj &obj, const char *section) {
+Status ObCheck(DictObj &obj, const char *section) {
   section = OrEmpty(section);
   bool lengthRule = true;  // the LEN warning applies to every field type but K
   try {
@@ -457,8 +457,8 @@ int ObCheck(DictObj &obj, const char *section) {
       case FT_M:
         if (obj.fieldFormat.empty()) {
           d.format = d.length = true;
-          d.formatText = LangInfo.monthFormat.view();
-          d.lengthValue = LangInfo.monthLength;
+          d.formatText = Locale().LangInfo.monthFormat.view();
+          d.lengthValue = Locale().LangInfo.monthLength;
         }
         break;
       case FT_K:
@@ -498,7 +498,7 @@ int ObCheck(DictObj &obj, const char *section) {
   }
 
   char bad = '\0';
-  if (!obj.valid.empty() && FmtCheckValid("", obj.valid.c_str(), bad) < 0) {
+  if (!obj.valid.empty() && FmtCheckValid("", obj.valid.c_str(), bad) == kValidSyntaxError) {
     TraceLine('D', 1, "ObCheck() failed: syntax error in VALID '%s', section '%s'", obj.valid.c_str(), section);
     return kReported;
   }
@@ -516,7 +516,7 @@ int ObCheck(DictObj &obj, const char *section) {
   return kOk;
 }
 
-int ObCopy(DictObj &target, const DictObj &source, int mode, const char *section) {
+Status ObCopy(DictObj &target, const DictObj &source, int mode, const char *section) {
   VL_TRACE_ENTRY('D', "ObCopy");
   section = OrEmpty(section);
   std::string text;
@@ -610,7 +610,7 @@ bool LengthRunsPastEnd(std::string_view text) noexcept {
 
 }  // namespace
 
-int XbufObSet(DictObj &obj, std::string &fieldName, const char *xbuf, std::size_t length) {
+Status XbufObSet(DictObj &obj, std::string &fieldName, const char *xbuf, std::size_t length) {
   VL_TRACE_ENTRY('D', "XbufObSet");
   fieldName.clear();
   const std::string_view all(xbuf != nullptr ? xbuf : "", xbuf != nullptr ? length : 0);

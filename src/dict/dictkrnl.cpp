@@ -13,7 +13,7 @@
 
 namespace vl {
 
-DictState &dictState() {
+DictState &Dicts() {
   static DictState state;
   return state;
 }
@@ -111,10 +111,10 @@ const ListEntry *FindListEntry(const Dict &dict, std::string_view item) {
 // dictList and look-ups
 // ---------------------------------------------------------------------------
 
-Dict *FirstDict() noexcept { return dictState().dictList; }
+Dict *FirstDict() noexcept { return Dicts().dictList; }
 
 void LinkDict(std::unique_ptr<Dict> dict) noexcept {
-  DictState &state = dictState();
+  DictState &state = Dicts();
   Dict *d = dict.release();
   d->prev = nullptr;
   d->next = state.dictList;
@@ -128,7 +128,7 @@ namespace {
 // Drops a model dictionary from the index of model sections (also one that was
 // indexed only in part).
 void UnindexModel(const Dict &dict) noexcept {
-  auto &models = dictState().modelSections;
+  auto &models = Dicts().modelSections;
   dict.index->sections.ForEach([&](const SameName &same) {
     const auto found = models.find(same.name);
     if (found == models.end()) return;
@@ -142,7 +142,7 @@ void UnindexModel(const Dict &dict) noexcept {
 // Adds a model dictionary about to be linked to the index of model sections. May
 // throw std::bad_alloc; UnindexModel then undoes what was done.
 void IndexModel(Dict &dict) {
-  auto &models = dictState().modelSections;
+  auto &models = Dicts().modelSections;
   dict.index->sections.ForEach([&](const SameName &same) {
     AllocCheck();
     const std::string_view name = same.name;
@@ -154,7 +154,7 @@ void IndexModel(Dict &dict) {
 }
 
 std::unique_ptr<Dict> UnlinkDict(Dict &dict) noexcept {
-  DictState &state = dictState();
+  DictState &state = Dicts();
   if (dict.prev != nullptr) dict.prev->next = dict.next;
   else state.dictList = dict.next;
   if (dict.next != nullptr) dict.next->prev = dict.prev;
@@ -173,7 +173,7 @@ bool EqualPrefixNoCase(std::string_view a, std::string_view b, std::size_t n) no
 }  // namespace
 
 Dict *FindDict(std::string_view id, DictKind kind) noexcept {
-  for (Dict *d = dictState().dictList; d != nullptr; d = d->next) {
+  for (Dict *d = Dicts().dictList; d != nullptr; d = d->next) {
     if (d->kind == kind && EqualNoCase(d->id, id)) return d;
   }
   return nullptr;
@@ -250,7 +250,7 @@ void CloseDict(std::int32_t level) {
 }
 
 void CloseAllDicts() {
-  for (Dict *d = dictState().dictList; d != nullptr;) {
+  for (Dict *d = Dicts().dictList; d != nullptr;) {
     Dict *next = d->next;
     d->instance_cnt = 1;
     RemoveDict(d);
@@ -271,7 +271,7 @@ Status CloseModelDict(const char *id) {
 }
 
 void ResetDictForTest() {
-  DictState &state = dictState();
+  DictState &state = Dicts();
   state.dlgLevels.clear();
   state.groups.clear();
   state.ids.Clear();
@@ -279,6 +279,7 @@ void ResetDictForTest() {
   state.modelSections.clear();
   while (state.dictList != nullptr) UnlinkDict(*state.dictList);
 }
+VL_STATE_RESET(ResetDictForTest);
 
 // ---------------------------------------------------------------------------
 // Loading
@@ -303,7 +304,7 @@ enum class Inherit { kDone, kRefused, kCopyFailed, kNoMemory };
 // The first model section of that name, searching the model dictionaries of
 // dictList from its head.
 const DictSection *FindModelSection(std::string_view name) noexcept {
-  const auto &models = dictState().modelSections;
+  const auto &models = Dicts().modelSections;
   const auto found = models.find(name);
   return found != models.end() ? found->second.back() : nullptr;
 }
@@ -321,7 +322,7 @@ Inherit InheritObject(DictSection &section) {
                 section.section.c_str());
       return Inherit::kRefused;
     }
-    const int copied = ObCopy(section.obj, model->obj, 2, modelName.c_str());
+    const Status copied = ObCopy(section.obj, model->obj, 2, modelName.c_str());
     if (copied == kNoMemory) return Inherit::kNoMemory;
     if (copied != kOk) return Inherit::kCopyFailed;
     TraceLine('D', 3, "InheritObject(): attributes inherited from '%s', section '%s'", modelName.c_str(),
@@ -407,7 +408,7 @@ struct Load {
         case Inherit::kNoMemory: return Read::kNoMemory;
       }
     }
-    const int checked = ObCheck(section.obj, section.section.c_str());
+    const Status checked = ObCheck(section.obj, section.section.c_str());
     if (checked == kNoMemory) return Read::kNoMemory;
     if (checked != kOk && Stop()) return Read::kContent;
     return Read::kDone;

@@ -59,7 +59,7 @@ void Index(HandleIndex &index, std::string_view key, DlgHandle *handle) {
 // accepts.
 template <typename Match>
 DlgHandle *FirstHandle(std::string_view id, Match &&match) noexcept {
-  const HandleList *list = dictState().ids.Find(id);
+  const HandleList *list = Dicts().ids.Find(id);
   if (list == nullptr) return nullptr;
   if (match(*list->best)) return list->best;
   DlgHandle *first = nullptr;
@@ -76,7 +76,7 @@ DlgHandle *HandleOfDialogId(std::string_view id) noexcept {
 
 // Pops the top record with its handles.
 void PopTopRecord() noexcept {
-  DictState &state = dictState();
+  DictState &state = Dicts();
   DlgLevel &record = *state.dlgLevels.back();
   LevelGroup &group = state.groups.back();
   for (auto h = record.handles.rbegin(); h != record.handles.rend(); ++h) {
@@ -94,7 +94,7 @@ struct HandleOverflow {
 
 // Makes the handle of one catalog entry in the top record.
 void AddDlgHandle(DlgLevel &record, LevelGroup &group, const CatalogEntry &entry) {
-  DictState &state = dictState();
+  DictState &state = Dicts();
   DlgHandle *handle = nullptr;
   try {
     AllocCheck();
@@ -161,7 +161,7 @@ bool SectionPrefixesKnown(const Dict &dict, const LevelGroup &group) {
 // The level records are searched from `level` up: a negative level means the
 // top's. False, with the note or failure traced, when there is nothing to search.
 bool SearchFrom(const char *function, std::int32_t &level) {
-  const DictState &state = dictState();
+  const DictState &state = Dicts();
   if (state.dlgLevels.empty()) {
     TraceLine('D', 2, "%s() note: list is empty", function);
     return false;
@@ -178,14 +178,14 @@ bool SearchFrom(const char *function, std::int32_t &level) {
 }  // namespace
 
 void ForgetHandleIds(DlgHandle &handle) {
-  DictState &state = dictState();
+  DictState &state = Dicts();
   for (std::int32_t k = 0; k < handle.id_cnt; ++k) Unindex(state.ids, handle.ids[static_cast<std::size_t>(k)], &handle);
 }
 
 Status AddDlgLevel(Dict &dict, std::int32_t level) {
   VL_TRACE_ENTRY('D', "AddDlgLevel");
   TraceLine('D', 3, "AddDlgLevel(level=%d)", level);
-  DictState &state = dictState();
+  DictState &state = Dicts();
   if (!state.dlgLevels.empty() && level < state.dlgLevels.back()->level) {
     TraceLine('D', 1, "AddDlgLevel() failed: level is out of phase");
     return kReported;
@@ -238,15 +238,15 @@ Status AddDlgLevel(Dict &dict, std::int32_t level) {
 }
 
 void FreeDlgLevel(std::int32_t level) {
-  DictState &state = dictState();
+  DictState &state = Dicts();
   while (!state.dlgLevels.empty() && (level < 0 || state.dlgLevels.back()->level >= level)) PopTopRecord();
 }
 
-std::size_t DlgLevelCount() noexcept { return dictState().dlgLevels.size(); }
+std::size_t DlgLevelCount() noexcept { return Dicts().dlgLevels.size(); }
 
 Dict *GetDlgDict(std::int32_t level, std::size_t n) {
   if (!SearchFrom("GetDlgDict", level)) return nullptr;
-  const DictState &state = dictState();
+  const DictState &state = Dicts();
   for (auto r = state.dlgLevels.rbegin(); r != state.dlgLevels.rend() && (*r)->level >= level; ++r) {
     if (n-- == 0) return (*r)->dict;
   }
@@ -255,7 +255,7 @@ Dict *GetDlgDict(std::int32_t level, std::size_t n) {
 
 Status GetDlgID(std::string_view dict_id, std::int32_t level, std::int32_t n, std::string &name, std::string &id) {
   if (!SearchFrom("GetDlgID", level)) return kNothing;
-  const DictState &state = dictState();
+  const DictState &state = Dicts();
   if (n < 0) return kNothing;
   auto left = static_cast<std::size_t>(n);
   for (auto r = state.dlgLevels.rbegin(); r != state.dlgLevels.rend() && (*r)->level >= level; ++r) {
@@ -283,12 +283,12 @@ Status GetDlgID(std::string_view dict_id, std::int32_t level, std::int32_t n, st
 }
 
 DlgHandle *FindDlgID(std::string_view id) noexcept {
-  const HandleList *list = dictState().ids.Find(id);
+  const HandleList *list = Dicts().ids.Find(id);
   return list != nullptr ? list->best : nullptr;
 }
 
 const std::string *MapDlgHandle(std::string_view hdl) noexcept {
-  const DictState &state = dictState();
+  const DictState &state = Dicts();
   if (state.groups.empty()) return nullptr;
   const HandleList *list = state.groups.back().handles.Find(hdl);
   return list != nullptr ? &list->best->ids[0] : nullptr;
@@ -311,7 +311,7 @@ Status NewDlgAlias(std::string_view id, std::string &alias) {
     text += '_';
     text += std::to_string(handle->id_cnt);
     alias = text;
-    Index(dictState().ids, text, handle);
+    Index(Dicts().ids, text, handle);
     handle->ids[static_cast<std::size_t>(handle->id_cnt++)] = std::move(text);
   } catch (const std::bad_alloc &) {
     TraceLine('D', 1, "NewDlgAlias(): Memory allocation failed");
@@ -357,7 +357,7 @@ Status DelDlgAlias(std::string_view aliasID) {
   }
   std::int32_t k = 1;
   while (!EqualNoCase(handle->ids[static_cast<std::size_t>(k)], aliasID)) ++k;
-  Unindex(dictState().ids, handle->ids[static_cast<std::size_t>(k)], handle);
+  Unindex(Dicts().ids, handle->ids[static_cast<std::size_t>(k)], handle);
   for (; k + 1 < handle->id_cnt; ++k) {
     handle->ids[static_cast<std::size_t>(k)] = std::move(handle->ids[static_cast<std::size_t>(k + 1)]);
   }

@@ -22,6 +22,7 @@
 #include "dict.h"
 #include "format.h"
 #include "ini.h"
+#include "ini_int.h"
 #include "testutil.h"
 
 namespace {
@@ -76,20 +77,11 @@ std::string ModelChain(int links, bool closeCycle = false) {
   return text;
 }
 
-class Dicts : public ::testing::Test {
+class Dicts : public vltest::StateTest {
  protected:
   void SetUp() override {
-    vl::ResetDictForTest();
-    vl::ResetIniForTest();
-    vl::ResetLocaleForTest();
-    ASSERT_EQ(vl::BuildLocale(), 0);
-  }
-  void TearDown() override {
-    vl::FailAllocationsAfter(-1);
-    vl::ResetDictForTest();
-    vl::ResetIniForTest();
-    vl::CSDX_Reset();
-    vl::ResetLocaleForTest();
+    StateTest::SetUp();
+    ASSERT_EQ(vl::BuildLocale(), vl::kLocaleOk);
   }
   std::string File(const std::string &name, const std::string &bytes) {
     const std::string path = dir / name;
@@ -167,7 +159,8 @@ TEST_F(Dicts, FailedLoadsLeaveNothingBehind) {
   };
   for (const FailCase &c : cases) {
     SCOPED_TRACE(c.id);
-    vl::ResetDictForTest();
+    vl::ResetForTest();
+    ASSERT_EQ(vl::BuildLocale(), vl::kLocaleOk);
     int models = 0;
     if (!c.models.empty()) {
       ASSERT_EQ(Open("models", File("models.dic", c.models), -1), 0);
