@@ -216,8 +216,7 @@ struct Dict {
   DictSection *cursor = nullptr;    // the section dict_Next returned last; none: start
   std::int32_t instance_cnt = 1;    // users of an ordinary dictionary
   DictKind kind = kDictOrdinary;
-  bool linked = false;              // in dictList
-  bool modelIndexed = false;        // its sections are known to inheritance (models)
+  bool linked = false;              // in dictList and its indexes
   std::unique_ptr<DictIndexes> index;  // sections by name, list entries by item
 };
 
@@ -233,9 +232,10 @@ const ListEntry *FindListEntry(const Dict &dict, std::string_view item);
 
 // The first dictionary of dictList, or null; follow Dict::next.
 Dict *FirstDict() noexcept;
-// Puts a record at the head of dictList, which takes ownership. (The loaders
-// make a model dictionary's sections known to inheritance before they link it.)
-void LinkDict(std::unique_ptr<Dict> dict) noexcept;
+// Puts a record at the head of dictList, which takes ownership, and makes it
+// known to FindDict (and a model dictionary's sections to inheritance). kNoMemory
+// when memory ran out: the record then stays with the caller, unlinked.
+Status LinkDict(std::unique_ptr<Dict> &dict);
 
 // The first dictionary in dictList with that kind and id (any case), or null.
 Dict *FindDict(std::string_view id, DictKind kind) noexcept;

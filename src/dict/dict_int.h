@@ -172,6 +172,15 @@ struct HandleListKey {
 };
 using HandleIndex = NameIndex<HandleList, HandleListKey>;
 
+// The dictionaries of one id, in the order they were linked.
+struct DictsWithId {
+  std::string id;
+  std::vector<Dict *> dicts;
+};
+struct DictsWithIdKey {
+  std::string_view operator()(const DictsWithId &d) const noexcept { return d.id; }
+};
+
 // The handles of one level number (the records of one level that lie together on
 // the stack), by catalog handle.
 struct LevelGroup {
@@ -185,6 +194,7 @@ struct LevelGroup {
 // (registered with VL_STATE_RESET) returns it to how the process started.
 struct DictState {
   Dict *dictList = nullptr;                          // open dictionaries, newest first
+  NameIndex<DictsWithId, DictsWithIdKey> byId;       // the linked dictionaries by id
   std::vector<std::unique_ptr<DlgLevel>> dlgLevels;  // the level stack, bottom first
   std::vector<LevelGroup> groups;                    // one per level number on the stack, bottom first
   HandleIndex ids;                                   // every handle by each of its ids

@@ -113,22 +113,19 @@ const ListEntry *FindListEntry(const Dict &dict, std::string_view item) {
 
 Dict *FirstDict() noexcept { return Dicts().dictList; }
 
-void LinkDict(std::unique_ptr<Dict> dict) noexcept {
-  DictState &state = Dicts();
-  Dict *d = dict.release();
-  d->prev = nullptr;
-  d->next = state.dictList;
-  if (state.dictList != nullptr) state.dictList->prev = d;
-  state.dictList = d;
-  d->linked = true;
-}
-
 namespace {
 
-// Drops a model dictionary from the index of model sections (also one that was
-// indexed only in part).
-void UnindexModel(const Dict &dict) noexcept {
-  auto &models = Dicts().modelSections;
+// Drops a dictionary from the index by id and, for a model dictionary, from the
+// index of model sections (also one that was indexed only in part).
+void UnindexDict(const Dict &dict) noexcept {
+  DictState &state = Dicts();
+  if (DictsWithId *same = state.byId.Find(dict.id)) {
+    const auto at = std::find(same->dicts.rbegin(), same->dicts.rend(), &dict);
+    if (at != same->dicts.rend()) same->dicts.erase(std::next(at).base());
+    if (same->dicts.empty()) state.byId.EraseFound(same);
+  }
+  if (dict.kind != kDictModel) return;
+  auto &models = state.modelSections;
   dict.index->sections.ForEach([&](const SameName &same) {
     const auto found = models.find(same.name);
     if (found == models.end()) return;
@@ -139,21 +136,54 @@ void UnindexModel(const Dict &dict) noexcept {
   });
 }
 
-// Adds a model dictionary about to be linked to the index of model sections. May
-// throw std::bad_alloc; UnindexModel then undoes what was done.
-void IndexModel(Dict &dict) {
-  auto &models = Dicts().modelSections;
-  dict.index->sections.ForEach([&](const SameName &same) {
+// Adds a dictionary about to be linked to the index by id and, for a model
+// dictionary, to the index of model sections. May throw std::bad_alloc;
+// UnindexDict then undoes what was done.
+void IndexDict(Dict &dict) {
+  DictState &state = Dicts();
+  AllocCheck();
+  bool added = false;
+  DictsWithId &same = state.byId.FindOrAdd(dict.id, [&] { return DictsWithId{dict.id, {}}; }, &added);
+  try {
+    same.dicts.push_back(&dict);
+  } catch (...) {
+    if (added) state.byId.Erase(dict.id);
+    throw;
+  }
+  if (dict.kind != kDictModel) return;
+  auto &models = state.modelSections;
+  dict.index->sections.ForEach([&](const SameName &section) {
     AllocCheck();
-    const std::string_view name = same.name;
-    auto found = models.find(name);
-    if (found == models.end()) found = models.emplace(std::string(name), std::vector<DictSection *>{}).first;
-    found->second.push_back(same.first);
+    auto found = models.find(section.name);
+    if (found == models.end()) found = models.emplace(std::string(section.name), std::vector<DictSection *>{}).first;
+    found->second.push_back(section.first);
   });
-  dict.modelIndexed = true;
 }
 
+}  // namespace
+
+Status LinkDict(std::unique_ptr<Dict> &dict) {
+  try {
+    IndexDict(*dict);
+  } catch (const std::bad_alloc &) {
+    UnindexDict(*dict);
+    return kNoMemory;
+  }
+  DictState &state = Dicts();
+  Dict *d = dict.release();
+  d->prev = nullptr;
+  d->next = state.dictList;
+  if (state.dictList != nullptr) state.dictList->prev = d;
+  state.dictList = d;
+  d->linked = true;
+  return kOk;
+}
+
+namespace {
+
+// Takes a record out of dictList and its indexes; the caller owns it again.
 std::unique_ptr<Dict> UnlinkDict(Dict &dict) noexcept {
+  UnindexDict(dict);
   DictState &state = Dicts();
   if (dict.prev != nullptr) dict.prev->next = dict.next;
   else state.dictList = dict.next;
@@ -173,8 +203,12 @@ bool EqualPrefixNoCase(std::string_view a, std::string_view b, std::size_t n) no
 }  // namespace
 
 Dict *FindDict(std::string_view id, DictKind kind) noexcept {
-  for (Dict *d = Dicts().dictList; d != nullptr; d = d->next) {
-    if (d->kind == kind && EqualNoCase(d->id, id)) return d;
+  // The dictionaries with that id in the order they were linked: the last is the
+  // nearest to the head of dictList.
+  const DictsWithId *same = Dicts().byId.Find(id);
+  if (same == nullptr) return nullptr;
+  for (auto d = same->dicts.rbegin(); d != same->dicts.rend(); ++d) {
+    if ((*d)->kind == kind) return *d;
   }
   return nullptr;
 }
@@ -212,8 +246,7 @@ bool FreeDict(Dict &dict) {
     TraceLine('D', 3, "FreeDict(): instance_cnt decremented (%d)", dict.instance_cnt);
     return false;
   }
-  if (dict.modelIndexed) UnindexModel(dict);
-  dict.modelIndexed = false;
+  if (dict.linked) UnindexDict(dict);
   std::string().swap(dict.id);
   dict.cursor = nullptr;
   for (DictSection *s = dict.sections; s != nullptr; s = s->next) ObFree(s->obj);
@@ -277,6 +310,7 @@ void ResetDictForTest() {
   state.ids.Clear();
   state.handleSeq = 0;
   state.modelSections.clear();
+  state.byId.Clear();
   while (state.dictList != nullptr) UnlinkDict(*state.dictList);
 }
 VL_STATE_RESET(ResetDictForTest);
@@ -464,19 +498,6 @@ struct Load {
     FreeDict(*dict);
     dict.reset();
   }
-
-  // Makes a model dictionary's sections known to inheritance; false when memory
-  // ran out (nothing is left indexed then).
-  bool IndexIfModel() {
-    if (kind != kDictModel) return true;
-    try {
-      IndexModel(*dict);
-    } catch (const std::bad_alloc &) {
-      UnindexModel(*dict);
-      return false;
-    }
-    return true;
-  }
 };
 
 // Closes a reader handle when the load ends, whichever way.
@@ -552,22 +573,23 @@ Status OpenDict(const char *id, const char *fname, std::int32_t level, std::int3
     rc = 1;
     return kOk;
   }
-  if (kind == kDictOrdinary) {
-    const Status attached = AddDlgLevel(*load.dict, level);
-    if (attached != kOk) {
-      load.Drop();
-      rc = attached == kNoMemory ? NegatedErrno(ENOMEM) : 1;
-      return attached == kNoMemory ? kOk : kReported;
-    }
-  }
-  if (!load.IndexIfModel()) {
+  Dict &dict = *load.dict;
+  if (LinkDict(load.dict) != kOk) {
     TraceLine('D', 1, "OpenDict() failed: heap overflow");
     load.Drop();
     rc = NegatedErrno(ENOMEM);
     return kOk;
   }
+  if (kind == kDictOrdinary) {
+    const Status attached = AddDlgLevel(dict, level);
+    if (attached != kOk) {
+      load.dict = UnlinkDict(dict);
+      load.Drop();
+      rc = attached == kNoMemory ? NegatedErrno(ENOMEM) : 1;
+      return attached == kNoMemory ? kOk : kReported;
+    }
+  }
   rc = 0;
-  LinkDict(std::move(load.dict));
   return kOk;
 }
 
@@ -607,16 +629,17 @@ int CheckDict(const char *id, const char *fname, std::int32_t level) {
       load.Drop();
       return 2;
   }
-  if (kind == kDictOrdinary && AddDlgLevel(*load.dict, level) != kOk) {
-    load.Drop();
-    return 3;
-  }
-  if (!load.IndexIfModel()) {
+  Dict &dict = *load.dict;
+  if (LinkDict(load.dict) != kOk) {
     TraceLine('D', 1, "CheckDict() failed: heap overflow");
     load.Drop();
     return 3;
   }
-  LinkDict(std::move(load.dict));
+  if (kind == kDictOrdinary && AddDlgLevel(dict, level) != kOk) {
+    load.dict = UnlinkDict(dict);
+    load.Drop();
+    return 3;
+  }
   return load.contentErrors ? 1 : 0;
 }
 
