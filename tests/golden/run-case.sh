@@ -8,6 +8,8 @@
 #   expected.stdout, expected.stderr   output (missing: must be empty)
 #   expected.rc     exit code (missing: 0)
 #   expected.files/ files the run must leave in its folder, compared byte for byte
+#   expected.ls     every file and folder the run leaves in its folder, one path a
+#                   line, sorted (so that a failed run is seen to leave nothing behind)
 #   mask            sed -E script applied to the outputs and files before comparing
 #                   (for times and dates that change from run to run)
 # The program runs in a scratch copy of the folder, so it may write files there.
@@ -67,5 +69,9 @@ if [ -d "$case_dir/expected.files" ]; then
       compare "$f" "$work/$rel" "file $rel"
     fi
   done < <(find "$case_dir/expected.files" -type f -print0)
+fi
+if [ -f "$case_dir/expected.ls" ]; then
+  (cd "$work" && find . -mindepth 1 ! -name '.actual.*' ! -name .diff | sed 's|^\./||' | LC_ALL=C sort) > "$work/.actual.ls"
+  compare "$case_dir/expected.ls" "$work/.actual.ls" "folder listing"
 fi
 exit $status

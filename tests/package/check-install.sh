@@ -15,6 +15,7 @@ set -u
 build=$1 src=$2 version=$3
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
+export TMPDIR=$work  # where the console makes $tmp_dir
 status=0
 fail() { echo "FAIL: $*"; status=1; }
 note() { echo "note: $*"; }
@@ -32,13 +33,17 @@ check_tree() { # <label> <prefix>
   for script in "$examples"/*.vls; do
     "$p/bin/util" "$script" > out 2> err || { fail "$label: example $(basename "$script") exits $?"; cat err; }
   done
-  "$p/bin/util" "$examples/ini.vls" 2>&1 | grep -q 'val="Orders: open items"' || fail "$label: ini.vls did not read settings.ini"
+  "$p/bin/util" "$examples/ini.vls" 2>&1 | grep 'val="Orders: open items"' > /dev/null ||
+    fail "$label: ini.vls did not read settings.ini"
   "$p/bin/inkstrip" "$examples/inkstrip/statement.prn" | grep -q . || fail "$label: inkstrip gives nothing"
   "$p/bin/glosscheck" 2>&1 | grep -q '^usage: glosscheck' || fail "$label: glosscheck gives no usage"
   rm -f out err
   [ -z "$(ls -A)" ] || fail "$label: the examples left files where they ran: $(ls -A)"
   [ -f "$p/include/vlsuite/vlabi.h" ] || fail "$label: vlabi.h is not installed"
-  local page
+  local program page
+  for program in "$p"/bin/*; do
+    [ -f "$p/share/man/man1/$(basename "$program").1" ] || fail "$label: $(basename "$program") has no man page"
+  done
   for page in "$p"/share/man/man1/*.1; do
     head -1 "$page" | grep -Eq "^\.TH [A-Z]+ 1 \"[0-9]{4}-[0-9]{2}-[0-9]{2}\" \"vlsuite $version\"" ||
       fail "$label: $(basename "$page") has no date or version: $(head -1 "$page")"

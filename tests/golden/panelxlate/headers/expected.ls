@@ -1,0 +1,6 @@
+args
+head.dlg
+inc
+inc/defs.dlg
+main.idm
+out.dlg

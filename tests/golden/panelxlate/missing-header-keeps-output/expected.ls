@@ -1,0 +1,3 @@
+args
+main.idm
+out.dlg
