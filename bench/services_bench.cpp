@@ -15,7 +15,7 @@
 #include <string>
 #include <vector>
 
-#include "services.h"
+#include "services_int.h"
 
 namespace {
 

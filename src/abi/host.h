@@ -27,9 +27,9 @@ enum HostResult : std::int32_t {
   kHostNoCurrent = 2003,   //   no current element
 };
 
-// Maps an engine status to a host result: 0 -> 0, -3 -> 18, -4 -> 2, -5 -> 204,
-// anything else -> 19.
-std::int32_t ToHostResult(int status) noexcept;
+// Maps an engine status to a host result: kOk -> 0, kTooSmall -> 18, kNoMemory
+// -> 2, kCorruptXbuf -> 204, anything else (kNothing, kReported) -> 19.
+HostResult ToHostResult(Status status) noexcept;
 
 // The current value of a host string as bytes; empty for a null string, a null
 // data pointer or a negative length; a length beyond cap counts only cap bytes.

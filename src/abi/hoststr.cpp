@@ -6,7 +6,7 @@
 
 namespace vl {
 
-std::int32_t ToHostResult(int status) noexcept {
+HostResult ToHostResult(Status status) noexcept {
   switch (status) {
     case kOk: return kHostOk;
     case kTooSmall: return kHostTooLong;

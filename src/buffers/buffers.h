@@ -93,7 +93,7 @@ class XbufWriter {
 inline constexpr std::size_t kCsdxMaxLength = 999999;  // what six header digits can hold
 inline constexpr std::size_t kCsdxHeaderLength = 10;   // "R1~" + six digits + "~"
 
-// csdxBuf: the one process-wide CSDX stream.
+// csdxBuf: the one process-wide CSDX stream, the state of this component.
 struct CsdxState {
   std::unique_ptr<char[]> buffer;  // the stream and a NUL after it; null when there is none
   std::size_t size = 0;            // counted (and allocated) length
@@ -103,7 +103,7 @@ struct CsdxState {
 };
 CsdxState &csdxBuf();
 
-// Frees the stream and clears all state.
+// Frees the stream and clears all state (the component's reset).
 void CSDX_Reset() noexcept;
 void CSDX_Free() noexcept;
 

@@ -14,6 +14,7 @@ CsdxState &csdxBuf() {
 }
 
 void CSDX_Reset() noexcept { csdxBuf() = CsdxState{}; }
+VL_STATE_RESET(CSDX_Reset);
 
 void CSDX_Free() noexcept {
   CsdxState &s = csdxBuf();

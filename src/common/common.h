@@ -1,7 +1,7 @@
 // Small helpers every component of the suite uses: the trace line writer and its
-// category levels, case-insensitive comparison of names, engine status codes, and
-// the seams through which tests pin the clock and the environment and make
-// allocations fail.
+// category levels, case-insensitive comparison of names, engine status codes, the
+// pattern of process-wide state with its one reset, and the seams through which
+// tests pin the clock and the environment and make allocations fail.
 #pragma once
 
 #include <array>
@@ -35,20 +35,25 @@ inline constexpr std::size_t kTraceTextMax = 1023;
 // Receives one formatted line that passed the level filter.
 using TraceWriter = void (*)(char category, int level, const char *text);
 
+// The trace settings: the state of the trace (trace.cpp).
 struct TraceConfig {
   std::array<std::int8_t, 26> flags{};  // level per category letter A..Z, all 0 at start
   std::FILE *file = nullptr;            // open trace file; none: standard error
   TraceWriter writer = nullptr;         // bound writer; none: the "%c%d: %s\n" line
 };
 
+namespace detail {
+extern constinit TraceConfig traceConfig;  // reached through Trace() only
+}  // namespace detail
+
 // The process-wide trace settings (constant-initialised, never constructed).
-inline constinit TraceConfig traceConfig{};
+inline TraceConfig &Trace() noexcept { return detail::traceConfig; }
 
 // True when a line of this category and level would be written. Callers on hot
 // paths test it before computing anything for the line.
 inline bool TraceWanted(char category, int level) noexcept {
   if (category < 'A' || category > 'Z') return false;
-  return traceConfig.flags[static_cast<unsigned>(category - 'A')] >= level;
+  return Trace().flags[static_cast<unsigned>(category - 'A')] >= level;
 }
 
 // Formats and writes one line if TraceWanted(category, level).
@@ -66,13 +71,17 @@ void VTraceLine(char category, int level, const char *format, std::va_list args)
 // The source module name of a file path: its last component ("dll.cpp").
 const char *SourceModule(const char *path) noexcept;
 
-// Sets all levels to 0, closes nothing, unbinds the writer (for tests).
+// Sets all levels to 0, closes nothing, unbinds the writer (for tests; the reset
+// of the trace state, ResetForTest, also closes the trace file).
 void ResetTraceForTest() noexcept;
 
 // ---------------------------------------------------------------------------
-// Engine statuses: the internal results of the dictionary engine and its helpers.
+// Engine statuses: the internal results of the dictionary engine and its helpers
+// (CSDX packing included). A function that returns a Status must have its result
+// looked at; the host functions turn it into a host result with ToHostResult
+// (host.h), the one mapping between the two.
 // ---------------------------------------------------------------------------
-enum Status : int {
+enum [[nodiscard]] Status : int {
   kOk = 0,             // success
   kNothing = -1,       // nothing (more) there
   kReported = -2,      // failure, already reported on the trace
@@ -102,6 +111,44 @@ std::string LowerAscii(std::string_view s);
 // Copies at most size-1 bytes of src and a NUL into dst (size > 0); returns the
 // number of bytes copied.
 std::size_t CopyCut(char *dst, std::size_t size, std::string_view src) noexcept;
+
+// ---------------------------------------------------------------------------
+// Process-wide state
+//
+// Each component keeps its process-wide state in one struct whose fields are
+// commented where it is defined, reached through one accessor: Trace() (the trace
+// settings), csdxBuf() (the CSDX stream), Locale() (the locale tables and the
+// two-digit-year mode), the INI slots (private to the INI reader), Lists(),
+// Vars() and the module definition cache. The accessor either returns a
+// constant-initialised object or creates it on first use; no static has a
+// constructor that does work. The file that defines the state also defines its
+// reset, which returns it to how the process started, and registers that reset
+// with VL_STATE_RESET. Internals that other components need not see go into the
+// component's private header (<component>_int.h), which tests may include.
+//
+// ResetForTest() runs the reset of every component linked into the program;
+// every test fixture runs it before and after each test. New state follows the
+// same pattern: the dictionary engine's dictList with its level stack, and the
+// frame stack, each get a struct, an accessor and a registered reset.
+// ---------------------------------------------------------------------------
+
+using StateReset = void (*)();
+
+// Registers `reset` (a function without arguments) with ResetForTest. Write it at
+// namespace scope in the file that defines the state. Each registration is a
+// constant-initialised pointer that the linker collects into one section, so
+// nothing runs at start-up and a program holds the resets of exactly the
+// components it links.
+#define VL_STATE_RESET(reset) VL_STATE_RESET_AT(reset, __LINE__)
+#define VL_STATE_RESET_AT(reset, line) VL_STATE_RESET_ENTRY(reset, line)
+#define VL_STATE_RESET_ENTRY(reset, line) \
+  [[gnu::used, gnu::section("vl_state_resets")]] static ::vl::StateReset vlStateReset##line = &(reset)
+
+// Returns the state of every component in the program to how the process
+// started: closes the trace file and the INI handles, frees the CSDX stream, the
+// lists, the host variables and the caches, empties the locale tables, and takes
+// back what tests pinned through the seams below.
+void ResetForTest();
 
 // ---------------------------------------------------------------------------
 // Seams for tests: the clock, the environment and allocation failure.

@@ -1,16 +1,35 @@
-// The clock, environment and allocation seams.
+// The clock, environment and allocation seams, and the reset of every
+// component's state.
 #include "common.h"
 
 #include <cstdlib>
+
+// The linker's bounds of the section of VL_STATE_RESET entries.
+extern "C" {
+extern const vl::StateReset __start_vl_state_resets[];
+extern const vl::StateReset __stop_vl_state_resets[];
+}
 
 namespace vl {
 namespace {
 using ClockFn = std::time_t (*)();
 using EnvFn = const char *(*)(const char *);
-constinit ClockFn clockOverride = nullptr;
-constinit EnvFn envOverride = nullptr;
-constinit long allocChecksLeft = -1;  // negative: never fail
+constinit ClockFn clockOverride = nullptr;  // none: the real clock
+constinit EnvFn envOverride = nullptr;      // none: the real environment
+constinit long allocChecksLeft = -1;        // negative: never fail
+
+void ResetSeams() {
+  clockOverride = nullptr;
+  envOverride = nullptr;
+  allocChecksLeft = -1;
+}
+VL_STATE_RESET(ResetSeams);
+
 }  // namespace
+
+void ResetForTest() {
+  for (const StateReset *reset = __start_vl_state_resets; reset != __stop_vl_state_resets; ++reset) (*reset)();
+}
 
 std::time_t Now() noexcept { return clockOverride != nullptr ? clockOverride() : std::time(nullptr); }
 

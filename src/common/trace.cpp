@@ -5,16 +5,33 @@
 
 namespace vl {
 
+namespace detail {
+constinit TraceConfig traceConfig{};
+}  // namespace detail
+
+namespace {
+
+// The reset of the trace state: the trace file is closed too.
+void ResetTrace() {
+  TraceConfig &trace = Trace();
+  if (trace.file != nullptr) std::fclose(trace.file);
+  trace = TraceConfig{};
+}
+VL_STATE_RESET(ResetTrace);
+
+}  // namespace
+
 void VTraceLine(char category, int level, const char *format, std::va_list args) {
   if (!TraceWanted(category, level)) return;
   // Texts longer than kTraceTextMax are cut: the line never overruns its buffer.
   char text[kTraceTextMax + 1];
   std::vsnprintf(text, sizeof text, format, args);
-  if (traceConfig.writer != nullptr) {
-    traceConfig.writer(category, level, text);
+  const TraceConfig &trace = Trace();
+  if (trace.writer != nullptr) {
+    trace.writer(category, level, text);
     return;
   }
-  std::FILE *out = traceConfig.file != nullptr ? traceConfig.file : stderr;
+  std::FILE *out = trace.file != nullptr ? trace.file : stderr;
   std::fprintf(out, "%c%d: %s\n", category, level, text);
 }
 
@@ -32,8 +49,8 @@ const char *SourceModule(const char *path) noexcept {
 }
 
 void ResetTraceForTest() noexcept {
-  traceConfig.flags.fill(0);
-  traceConfig.writer = nullptr;
+  Trace().flags.fill(0);
+  Trace().writer = nullptr;
 }
 
 }  // namespace vl

@@ -1,6 +1,6 @@
 // The client half of the locale tables: checks the header of the packed locale
 // buffer in csdxBuf and decodes its body into LocaleClass, LocaleUpper,
-// LocaleLower and LangInfo.
+// LocaleLower and Locale().LangInfo.
 //
 // Body layout (no separators between sections):
 //   IS        256 x 4 hex digits, the class mask of each code, code 0 first
@@ -9,12 +9,14 @@
 //   LANGINFO  60 fields: strings as "<count>~<bytes>", integers as "<value>~", the
 //             grouping as "<2 x count>~" and two hex digits per byte
 #include <algorithm>
+#include <clocale>
 #include <cstdlib>
 #include <cstring>
 #include <new>
 
 #include "buffers.h"
 #include "format.h"
+#include "format_int.h"
 
 namespace vl {
 namespace {
@@ -60,11 +62,6 @@ std::array<LangField, 60> LangFields(LanguageInfo &info) {
   number(info.weekLength);
   return fields;
 }
-
-// Status of GetLocaleInfo.
-constexpr int kDecoded = 0;
-constexpr int kCorrupt = 1;
-constexpr int kExhausted = 2;
 
 // Longest decimal number the LANGINFO reader takes: a count or value with more
 // digits cannot belong to a sound buffer.
@@ -137,16 +134,16 @@ class BodyReader {
   long left_;
 };
 
-int Corrupt(const char *section) {
+LocaleInfoStatus Corrupt(const char *section) {
   TraceLine('D', 1, "GetLocaleInfo() failed: buffer is corrupt [%s]", section);
-  LangInfo.ReleaseTexts();
-  return kCorrupt;
+  Locale().LangInfo.ReleaseTexts();
+  return kLocaleInfoCorrupt;
 }
 
-int Exhausted(const char *section) {
+LocaleInfoStatus Exhausted(const char *section) {
   TraceLine('D', 1, "GetLocaleInfo() failed: heap overflow [%s]", section);
-  LangInfo.ReleaseTexts();
-  return kExhausted;
+  Locale().LangInfo.ReleaseTexts();
+  return kLocaleInfoNoMemory;
 }
 
 // Grouping bytes from their hex pairs; false on an odd count or a bad digit.
@@ -175,17 +172,26 @@ void LanguageInfo::ReleaseTexts() noexcept {
   }
 }
 
-void ResetLocaleForTest() { localeState = LocaleState{}; }
+namespace detail {
+constinit LocaleState localeState{};
+}  // namespace detail
 
-int GetLocaleInfo(const char *body, long length) {
+void ResetLocaleForTest() {
+  Locale() = LocaleState{};
+  std::setlocale(LC_ALL, "C");  // as the process starts, and as it is between host calls
+}
+VL_STATE_RESET(ResetLocaleForTest);
+
+LocaleInfoStatus GetLocaleInfo(const char *body, long length) {
   VL_TRACE_ENTRY('D', "GetLocaleInfo");
   BodyReader reader(body, length);
-  if (!reader.HexTable(LocaleClass, 4)) return Corrupt("IS");
-  if (!reader.HexTable(LocaleUpper, 2)) return Corrupt("TOUPPER");
-  if (!reader.HexTable(LocaleLower, 2)) return Corrupt("TOLOWER");
+  LocaleState &locale = Locale();
+  if (!reader.HexTable(locale.LocaleClass, 4)) return Corrupt("IS");
+  if (!reader.HexTable(locale.LocaleUpper, 2)) return Corrupt("TOUPPER");
+  if (!reader.HexTable(locale.LocaleLower, 2)) return Corrupt("TOLOWER");
 
   std::string grouping;
-  for (const LangField &field : LangFields(LangInfo)) {
+  for (const LangField &field : LangFields(locale.LangInfo)) {
     long number = 0;
     if (!reader.Number(number)) return Corrupt("LANGINFO");
     if (field.number != nullptr) {
@@ -205,10 +211,10 @@ int GetLocaleInfo(const char *body, long length) {
       return Exhausted("LANGINFO");
     }
   }
-  return kDecoded;
+  return kLocaleInfoDecoded;
 }
 
-int SetClientLocale() {
+LocaleStatus SetClientLocale() {
   VL_TRACE_ENTRY('D', "SetClientLocale");
   CsdxState &stream = csdxBuf();
   char *const start = stream.buffer.get();
@@ -217,25 +223,25 @@ int SetClientLocale() {
   // The header entries are read in place; each "~" the reader replaced is put back
   // so that the buffer the host fetches stays as it was built.
   const std::size_t revisionLength = CSDX_ReadToSep(cursor);
-  if (revisionLength == 0) return 204;
+  if (revisionLength == 0) return kLocaleCorrupt;
   char *const revision = cursor.field;
   auto restore = [](char *field, std::size_t length) { field[length - 1] = '~'; };
   if (revision[0] != 'R') {
     restore(revision, revisionLength);
     TraceLine('D', 1, "SetClientLocale(): missing revision number");
-    return 204;
+    return kLocaleCorrupt;
   }
   const long received = std::strtol(revision + 1, nullptr, 10);
   restore(revision, revisionLength);
   if (received != LOCALE_REVISION) {
     TraceLine('D', 1, "SetClientLocale(): revision conflict (current=%d, received=%ld)", LOCALE_REVISION, received);
-    return 204;
+    return kLocaleCorrupt;
   }
 
   const std::size_t sizeLength = CSDX_ReadToSep(cursor);
   if (sizeLength == 0) {
     TraceLine('D', 1, "SetClientLocale(): cannot read total size");
-    return 204;
+    return kLocaleCorrupt;
   }
   const long total = std::strtol(cursor.field, nullptr, 10);
   restore(cursor.field, sizeLength);
@@ -246,9 +252,9 @@ int SetClientLocale() {
   long length = total - static_cast<long>(revisionLength + sizeLength);
   length = std::max(0L, std::min(length, static_cast<long>(stream.size) - offset));
   switch (GetLocaleInfo(cursor.next, length)) {
-    case kDecoded: return 0;
-    case kExhausted: return 2;
-    default: return 204;
+    case kLocaleInfoDecoded: return kLocaleOk;
+    case kLocaleInfoNoMemory: return kLocaleNoMemory;
+    default: return kLocaleCorrupt;
   }
 }
 

@@ -220,7 +220,7 @@ int TwoDigitYear(int value) { return value < YEAR_PIVOT ? value + 100 : value; }
 
 }  // namespace
 
-int ScanDate(std::tm &tm, const char *in, const char *format) {
+ScanResult ScanDate(std::tm &tm, const char *in, const char *format) {
   tm = std::tm{};
   if (in == nullptr) in = "";
   if (format == nullptr) format = "";
@@ -228,11 +228,11 @@ int ScanDate(std::tm &tm, const char *in, const char *format) {
   if (TraceWanted('F', 2)) TraceLine('F', 2, "ScanDate(fld=%s, fmt=%s)", in, format);
   if (*in == '\0') {
     TraceLine('F', 2, "  fld is empty");
-    return 1;
+    return kScanEmpty;
   }
   auto invalid = [] {
     TraceLine('F', 2, "  invalid date/time");
-    return 12;
+    return kScanBadDate;
   };
 
   const char *p = in;
@@ -259,7 +259,7 @@ int ScanDate(std::tm &tm, const char *in, const char *format) {
     }
     const char letter = *f;
     const int maxDigits = ScanDigits(letter);
-    if (maxDigits == 0) return 12;
+    if (maxDigits == 0) return kScanBadDate;
 
     while (*p != '\0' && skipped(static_cast<unsigned char>(*p))) ++p;
     int value = 0;
@@ -317,12 +317,12 @@ int ScanDate(std::tm &tm, const char *in, const char *format) {
   }
   if (*format == '\0' || *p != '\0') {
     TraceLine('F', 2, "  could not completely parse input");
-    return 13;
+    return kScanLeftOver;
   }
 
   if (haveWeek) {
     DateToTm(tm, MondayOfWeek(tm.tm_year + 1900, week), true);
-    return 0;
+    return kScanOk;
   }
   if (!haveDay) tm.tm_mday = 1;
   const int month = tm.tm_mon + 1;
@@ -335,13 +335,13 @@ int ScanDate(std::tm &tm, const char *in, const char *format) {
     // A year below 1000 becomes 1900 + year, where the day checked above may not
     // exist (29 February of year 0 is 28 February 1900 to the formula).
     DateToTm(tm, ((tm.tm_year + 1900LL) * 100 + month) * 100 + tm.tm_mday, false);
-    return 0;
+    return kScanOk;
   }
   // The date is valid, so filling tm from it directly gives what DateToTm of its
   // yyyymmdd value gives, without the day-number round trip.
   tm.tm_yday = kMonthStart[GregorianLeap(year) ? 1 : 0][month - 1] + tm.tm_mday - 1;
   tm.tm_wday = FloorMod7(RelativeDay(year, month, tm.tm_mday) - 2);
-  return 0;
+  return kScanOk;
 }
 
 }  // namespace vl
@@ -395,7 +395,7 @@ bool WeekPrescan(const std::tm &tm, const char *format, int &chosen, int &week, 
   return true;
 }
 
-int FmtDateNested(std::string &out, const std::tm &tm, int len, const char *format, int depth);
+FieldFit FmtDateNested(FieldText &out, const std::tm &tm, int len, const char *format, int depth);
 
 // A conversion's text before shaping: `blanks` leading blanks, then `core` (which
 // does not start with a blank). Numbers are written into `digits`; names point
@@ -404,7 +404,7 @@ struct Conversion {
   int blanks = 0;
   std::string_view core;
   char digits[24];
-  std::string nested;
+  FieldText nested;
 
   // "%*lld": right-aligned in `width` places, never cut.
   void Number(long long value, int width) {
@@ -424,6 +424,7 @@ enum class Converted { kOk, kOverflow, kUnknown };
 // nested format fails, kUnknown for a letter that is no directive.
 Converted Convert(const Directive &d, const std::tm &tm, int remaining, int depth, int ordinal, int chosen, int week,
                   int weekYear, Conversion &c) {
+  const LanguageInfo &info = Locale().LangInfo;
   auto inRange = [](int v, int lo, int hi) { return v >= lo && v <= hi; };
   auto number = [&c](bool ok, long long value, int width) {
     if (!ok) return Converted::kOverflow;
@@ -438,23 +439,23 @@ Converted Convert(const Directive &d, const std::tm &tm, int remaining, int dept
   const auto wday = static_cast<std::size_t>(tm.tm_wday);
   const auto mon = static_cast<std::size_t>(tm.tm_mon);
   switch (d.letter) {
-    case 'a': return text(inRange(tm.tm_wday, 0, 6), [&]() -> const LangText & { return LangInfo.dayAbbr[wday]; });
-    case 'A': return text(inRange(tm.tm_wday, 0, 6), [&]() -> const LangText & { return LangInfo.dayName[wday]; });
-    case 'b': return text(inRange(tm.tm_mon, 0, 11), [&]() -> const LangText & { return LangInfo.monthAbbr[mon]; });
-    case 'B': return text(inRange(tm.tm_mon, 0, 11), [&]() -> const LangText & { return LangInfo.monthName[mon]; });
+    case 'a': return text(inRange(tm.tm_wday, 0, 6), [&]() -> const LangText & { return info.dayAbbr[wday]; });
+    case 'A': return text(inRange(tm.tm_wday, 0, 6), [&]() -> const LangText & { return info.dayName[wday]; });
+    case 'b': return text(inRange(tm.tm_mon, 0, 11), [&]() -> const LangText & { return info.monthAbbr[mon]; });
+    case 'B': return text(inRange(tm.tm_mon, 0, 11), [&]() -> const LangText & { return info.monthName[mon]; });
     case 'p':
       return text(inRange(tm.tm_hour, 0, 23),
-                  [&]() -> const LangText & { return tm.tm_hour < 12 ? LangInfo.amMarker : LangInfo.pmMarker; });
+                  [&]() -> const LangText & { return tm.tm_hour < 12 ? info.amMarker : info.pmMarker; });
     case 'c':
     case 'x':
     case 'X': {
-      const LangText &nested = d.letter == 'c'   ? LangInfo.dateTimeFormat
-                               : d.letter == 'x' ? LangInfo.dateFormat
-                                                 : LangInfo.timeFormat;
-      if (depth >= kMaxNesting || FmtDateNested(c.nested, tm, remaining, nested.c_str(), depth + 1) != 1) {
+      const LangText &nested = d.letter == 'c'   ? info.dateTimeFormat
+                               : d.letter == 'x' ? info.dateFormat
+                                                 : info.timeFormat;
+      if (depth >= kMaxNesting || FmtDateNested(c.nested, tm, remaining, nested.c_str(), depth + 1) != kFieldFits) {
         return Converted::kOverflow;
       }
-      c.Text(c.nested);
+      c.Text(c.nested.view());
       return Converted::kOk;
     }
     case 'd': return number(inRange(tm.tm_mday, 1, 31), tm.tm_mday, 2);
@@ -521,32 +522,23 @@ Shaped Shape(const Directive &d, const Conversion &c) {
   return s;
 }
 
-int Overflow(std::string &out, int len) {
-  out.assign(static_cast<std::size_t>(std::max(len, 0)), OverflowFill());
-  TraceLine('F', 2, "  OVERFLOW");
-  return 0;
-}
-
-int FmtDateNested(std::string &out, const std::tm &tm, int len, const char *format, int depth) {
+FieldFit FmtDateNested(FieldText &out, const std::tm &tm, int len, const char *format, int depth) {
   if (format == nullptr) format = "";
   VL_TRACE_ENTRY('F', "FmtDate");
   TraceLine('F', 2, "FmtDate(len=%d, fmt=%s)", len, format);
-  out.clear();
+  out.Clear();
   int chosen = 0, week = 0, weekYear = 0;
-  if (!WeekPrescan(tm, format, chosen, week, weekYear)) return Overflow(out, len);
-  if (len < 1) {
-    if (*format == '\0') return 1;
-    TraceLine('F', 2, "  OVERFLOW");
-    return 0;
-  }
+  if (!WeekPrescan(tm, format, chosen, week, weekYear)) return out.Overflow(len);
+  if (len < 1) return *format == '\0' ? kFieldFits : out.Overflow(0);
 
-  long remaining = len;
+  // The text never leaves the work field, whatever the field's length.
+  long remaining = std::min<long>(len, static_cast<long>(FieldText::kCapacity));
   int ordinal = 0;
   Conversion conversion;
   for (const char *f = format; *f != '\0';) {
-    if (remaining <= 0) return Overflow(out, len);
+    if (remaining <= 0) return out.Overflow(len);
     if (*f != '%' || f[1] == '%') {
-      out += *f;
+      out.Append(1, *f);
       f += *f == '%' ? 2 : 1;
       --remaining;
       continue;
@@ -559,30 +551,30 @@ int FmtDateNested(std::string &out, const std::tm &tm, int len, const char *form
     const Converted result =
         d.letter == '\0' ? Converted::kUnknown
                          : Convert(d, tm, static_cast<int>(remaining), depth, ordinal, chosen, week, weekYear, conversion);
-    if (result == Converted::kOverflow) return Overflow(out, len);
+    if (result == Converted::kOverflow) return out.Overflow(len);
     if (result == Converted::kUnknown) {
       // An unknown directive is copied as written.
       const auto written = static_cast<long>(d.end - d.begin);
-      if (written > remaining) return Overflow(out, len);
-      out.append(d.begin, d.end);
+      if (written > remaining) return out.Overflow(len);
+      out.Append(std::string_view(d.begin, static_cast<std::size_t>(written)));
       remaining -= written;
       continue;
     }
     const Shaped shaped = Shape(d, conversion);
     if (shaped.size() == 0) continue;
-    if (shaped.size() > remaining) return Overflow(out, len);
-    out.append(static_cast<std::size_t>(shaped.lead), shaped.leadChar);
-    out += shaped.core;
-    out.append(static_cast<std::size_t>(shaped.trail), ' ');
+    if (shaped.size() > remaining) return out.Overflow(len);
+    out.Append(static_cast<std::size_t>(shaped.lead), shaped.leadChar);
+    out.Append(shaped.core);
+    out.Append(static_cast<std::size_t>(shaped.trail), ' ');
     remaining -= shaped.size();
   }
   TraceLine('F', 2, "  output=[%s]", out.c_str());
-  return 1;
+  return kFieldFits;
 }
 
 }  // namespace
 
-int FmtDate(std::string &out, const std::tm &tm, int len, const char *format) {
+FieldFit FmtDate(FieldText &out, const std::tm &tm, int len, const char *format) {
   return FmtDateNested(out, tm, len, format, 0);
 }
 
@@ -602,7 +594,7 @@ int TwoDigits(int tmYear) { return (tmYear < 0 ? -tmYear : tmYear) % 100; }
 // FmtDate into a host work field: a field longer than the work field keeps a text
 // that fits there, and a longer text overflows as a row of fill characters as long
 // as the work field.
-int FormatField(std::string &out, const std::tm &tm, int len, const char *format) {
+FieldFit FormatField(FieldText &out, const std::tm &tm, int len, const char *format) {
   return FmtDate(out, tm, std::min(len, kTextWork), format);
 }
 
@@ -612,20 +604,20 @@ std::int64_t DateValue(const std::tm &tm, bool twoDigitYear) {
   return year * 10000 + (tm.tm_mon + 1) * 100 + tm.tm_mday;
 }
 
-// Checks the input against the validity class: 0, or 3 with out set to the
-// refused character (empty after a class syntax error).
-int CheckValid(std::string &out, const char *in, const char *valid) {
+// Checks the input against the validity class: kScanOk, or kScanBadChar with out
+// set to the refused character (empty after a class syntax error).
+ScanResult CheckValid(std::string &out, const char *in, const char *valid) {
   char bad = '\0';
-  if (FmtCheckValid(OrEmpty(in), valid, bad) == 1) return kScanOk;
+  if (FmtCheckValid(OrEmpty(in), valid, bad) == kValidAllowed) return kScanOk;
   out = bad != '\0' ? std::string(1, bad) : std::string();
   return kScanBadChar;
 }
 
 // ScanDate with the given format, then with each fallback in turn; returns the
 // code of the last attempt. `fallbacksUsed` counts the fallbacks tried.
-int ScanWithFallbacks(std::tm &tm, const char *in, const char *format, std::initializer_list<const char *> fallbacks,
-                      int *fallbacksUsed = nullptr) {
-  int code = ScanDate(tm, in, format);
+ScanResult ScanWithFallbacks(std::tm &tm, const char *in, const char *format,
+                             std::initializer_list<const char *> fallbacks, int *fallbacksUsed = nullptr) {
+  ScanResult code = ScanDate(tm, in, format);
   if (code == kScanOk || code == kScanEmpty) return code;
   int used = 0;
   for (const char *f : fallbacks) {
@@ -637,7 +629,7 @@ int ScanWithFallbacks(std::tm &tm, const char *in, const char *format, std::init
   return code;
 }
 
-int Accept(std::int32_t &result, std::string &out, std::int64_t value) {
+ScanResult Accept(std::int32_t &result, std::string &out, std::int64_t value) {
   if (value > INT32_MAX) return kScanTooHigh;
   if (value < INT32_MIN) return kScanTooLow;
   result = static_cast<std::int32_t>(value);
@@ -648,19 +640,19 @@ int Accept(std::int32_t &result, std::string &out, std::int64_t value) {
 
 }  // namespace
 
-int FldFmtDate(std::string &out, std::int64_t value, bool isGreg, int len, const char *format) {
+FieldFit FldFmtDate(FieldText &out, std::int64_t value, bool isGreg, int len, const char *format) {
   VL_TRACE_ENTRY('F', "FldFmtDate");
-  out.clear();
-  if (value == 0) return 1;
+  out.Clear();
+  if (value == 0) return kFieldFits;
   std::tm tm{};
   DateToTm(tm, value, isGreg);
   return FormatField(out, tm, len, OrEmpty(format));  // an empty format gives empty text
 }
 
-int FldFmtTime(std::string &out, std::int64_t seconds, int len, const char *format) {
+FieldFit FldFmtTime(FieldText &out, std::int64_t seconds, int len, const char *format) {
   VL_TRACE_ENTRY('F', "FldFmtTime");
-  out.clear();
-  if (seconds == 0) return 1;
+  out.Clear();
+  if (seconds == 0) return kFieldFits;
   std::tm tm{};
   tm.tm_sec = static_cast<int>(seconds % 60);
   tm.tm_min = static_cast<int>(((seconds + 30) / 60) % 60);  // rounded to the nearest minute
@@ -669,17 +661,18 @@ int FldFmtTime(std::string &out, std::int64_t seconds, int len, const char *form
   return FormatField(out, tm, len, OrEmpty(format));
 }
 
-int FldFmtWeek(std::string &out, std::int64_t value, int len, const char *fvtyp, const char *format) {
+FieldFit FldFmtWeek(FieldText &out, std::int64_t value, int len, const char *fvtyp, const char *format) {
   VL_TRACE_ENTRY('F', "FldFmtWeek");
-  out.clear();
-  if (value == 0) return 1;
-  const bool isDate = value >= (dateState.y2kMode == 1 ? 100000 : 10000000);
+  const LanguageInfo &info = Locale().LangInfo;
+  out.Clear();
+  if (value == 0) return kFieldFits;
+  const bool isDate = value >= (Locale().y2kMode == 1 ? 100000 : 10000000);
   const bool kw = IsType(fvtyp, "KW");
   std::string fmt = OrEmpty(format);
   if (fmt.empty()) {
     const bool weekFormat = !isDate || kw;
-    fmt = weekFormat ? LangInfo.weekFormat.c_str() : LangInfo.dateFormatYmd.c_str();
-    if (len == 0) len = weekFormat ? LangInfo.weekLength : LangInfo.dateLengthYmd;
+    fmt = weekFormat ? info.weekFormat.c_str() : info.dateFormatYmd.c_str();
+    if (len == 0) len = weekFormat ? info.weekLength : info.dateLengthYmd;
   }
   std::tm tm{};
   if (isDate) DateToTm(tm, value, false);
@@ -687,10 +680,10 @@ int FldFmtWeek(std::string &out, std::int64_t value, int len, const char *fvtyp,
   return FormatField(out, tm, len, fmt.c_str());
 }
 
-int FldFmtMonth(std::string &out, std::int64_t value, int len, const char *format) {
+FieldFit FldFmtMonth(FieldText &out, std::int64_t value, int len, const char *format) {
   VL_TRACE_ENTRY('F', "FldFmtMonth");
-  out.clear();
-  if (value == 0) return 1;
+  out.Clear();
+  if (value == 0) return kFieldFits;
   std::tm tm{};
   // The first day of month value % 100 of year value / 100, taken apart as they
   // are: a yyyymmdd value built from them would mix the parts of a negative value.
@@ -698,39 +691,41 @@ int FldFmtMonth(std::string &out, std::int64_t value, int len, const char *forma
   return FormatField(out, tm, len, OrEmpty(format));
 }
 
-int FldScanDate(std::int32_t &result, std::string &out, const char *in, const char *fvtyp, const char *format,
-                const char *valid) {
+ScanResult FldScanDate(std::int32_t &result, std::string &out, const char *in, const char *fvtyp,
+                       const char *format, const char *valid) {
   VL_TRACE_ENTRY('F', "FldScanDate");
+  const LanguageInfo &info = Locale().LangInfo;
   result = 0;
   out.clear();
-  if (const int bad = CheckValid(out, in, valid); bad != kScanOk) return bad;
+  if (const ScanResult bad = CheckValid(out, in, valid); bad != kScanOk) return bad;
   std::tm tm{};
-  const int code = ScanWithFallbacks(
+  const ScanResult code = ScanWithFallbacks(
       tm, OrEmpty(in), OrEmpty(format),
-      {LangInfo.weekFormat.c_str(), LangInfo.dateFormatYmd.c_str(), LangInfo.dateFormatCymd.c_str()});
+      {info.weekFormat.c_str(), info.dateFormatYmd.c_str(), info.dateFormatCymd.c_str()});
   if (code != kScanOk) return code;
   if (IsType(fvtyp, "GREG")) return Accept(result, out, RelativeDay(tm.tm_year + 1900LL, tm.tm_mon + 1, tm.tm_mday));
-  const int mode = dateState.y2kMode;
+  const int mode = Locale().y2kMode;
   const bool twoDigits = mode == 1 || (mode == 0 && IsType(fvtyp, "YMD"));
   return Accept(result, out, DateValue(tm, twoDigits));
 }
 
-int FldScanTime(std::int32_t &result, std::string &out, const char *in, const char *fvtyp, const char *format,
-                const char *valid) {
+ScanResult FldScanTime(std::int32_t &result, std::string &out, const char *in, const char *fvtyp,
+                       const char *format, const char *valid) {
   VL_TRACE_ENTRY('F', "FldScanTime");
+  const LanguageInfo &info = Locale().LangInfo;
   result = 0;
   out.clear();
-  if (const int bad = CheckValid(out, in, valid); bad != kScanOk) return bad;
+  if (const ScanResult bad = CheckValid(out, in, valid); bad != kScanOk) return bad;
   if (IsType(fvtyp, "HM60")) {
     std::tm tm{};
-    const int code = ScanWithFallbacks(tm, OrEmpty(in), OrEmpty(format), {LangInfo.timeFormatHm.c_str()});
+    const ScanResult code = ScanWithFallbacks(tm, OrEmpty(in), OrEmpty(format), {info.timeFormatHm.c_str()});
     if (code != kScanOk) return code;
     return Accept(result, out, tm.tm_hour * 100 + (tm.tm_min * 100 + 30) / 60);
   }
   double number = 0;
   std::string normalised;
   char bad = '\0';
-  const int code = ScanNum(number, normalised, OrEmpty(in), 2, 0, 0, FMCHK_NONE, bad);
+  const ScanResult code = ScanNum(number, normalised, OrEmpty(in), 2, 0, 0, FMCHK_NONE, bad);
   if (code != kScanOk) return code;
   const double hundredths = std::trunc((number + 0.005) * 100);
   if (!(hundredths <= INT32_MAX)) return kScanTooHigh;
@@ -738,22 +733,23 @@ int FldScanTime(std::int32_t &result, std::string &out, const char *in, const ch
   return Accept(result, out, static_cast<std::int64_t>(hundredths));
 }
 
-int FldScanWeek(std::int32_t &result, std::string &out, const char *in, const char *fvtyp, const char *format,
-                const char *valid) {
+ScanResult FldScanWeek(std::int32_t &result, std::string &out, const char *in, const char *fvtyp,
+                       const char *format, const char *valid) {
   VL_TRACE_ENTRY('F', "FldScanWeek");
+  const LanguageInfo &info = Locale().LangInfo;
   result = 0;
   out.clear();
-  if (const int bad = CheckValid(out, in, valid); bad != kScanOk) return bad;
+  if (const ScanResult bad = CheckValid(out, in, valid); bad != kScanOk) return bad;
   std::tm tm{};
   int fallbacks = 0;
-  const int code = ScanWithFallbacks(
+  const ScanResult code = ScanWithFallbacks(
       tm, OrEmpty(in), OrEmpty(format),
-      {LangInfo.weekFormat.c_str(), LangInfo.dateFormatYmd.c_str(), LangInfo.dateFormatCymd.c_str()}, &fallbacks);
+      {info.weekFormat.c_str(), info.dateFormatYmd.c_str(), info.dateFormatCymd.c_str()}, &fallbacks);
   if (code != kScanOk) return code;
   const bool markedDate = fallbacks >= 2;  // read by the date or the century date format
   TraceLine('F', 3, "flg=%d, fvt=%s", markedDate ? 1 : 0, OrEmpty(fvtyp));
   TraceLine('F', 3, "tm_year=%d tm_mon=%d tm_mday=%d", tm.tm_year, tm.tm_mon, tm.tm_mday);
-  const bool twoDigits = dateState.y2kMode == 1;
+  const bool twoDigits = Locale().y2kMode == 1;
   if (markedDate && !IsType(fvtyp, "KW")) return Accept(result, out, DateValue(tm, twoDigits));
   int weekYear = 0;
   const int week = WeekOfYear(tm, weekYear);
@@ -761,16 +757,16 @@ int FldScanWeek(std::int32_t &result, std::string &out, const char *in, const ch
   return Accept(result, out, year * 100 + week);
 }
 
-int FldScanMonth(std::int32_t &result, std::string &out, const char *in, const char *, const char *format,
-                 const char *valid) {
+ScanResult FldScanMonth(std::int32_t &result, std::string &out, const char *in, const char *,
+                        const char *format, const char *valid) {
   VL_TRACE_ENTRY('F', "FldScanMonth");
   result = 0;
   out.clear();
-  if (const int bad = CheckValid(out, in, valid); bad != kScanOk) return bad;
+  if (const ScanResult bad = CheckValid(out, in, valid); bad != kScanOk) return bad;
   std::tm tm{};
-  const int code = ScanWithFallbacks(tm, OrEmpty(in), OrEmpty(format), {LangInfo.monthFormat.c_str()});
+  const ScanResult code = ScanWithFallbacks(tm, OrEmpty(in), OrEmpty(format), {Locale().LangInfo.monthFormat.c_str()});
   if (code != kScanOk) return code;
-  const std::int64_t year = dateState.y2kMode == 1 ? TwoDigits(tm.tm_year) : tm.tm_year + 1900LL;
+  const std::int64_t year = Locale().y2kMode == 1 ? TwoDigits(tm.tm_year) : tm.tm_year + 1900LL;
   return Accept(result, out, year * 100 + tm.tm_mon + 1);
 }
 

@@ -18,8 +18,8 @@ namespace vl {
 namespace {
 
 // Sets each category of a definition list: "TYPE=value" pairs separated by ",".
-// Returns 0, or 19 after the trace line of the pair that failed.
-int SetCategories(std::string_view list) {
+// Returns kLocaleOk, or kLocaleFailed after the trace line of the pair that failed.
+LocaleStatus SetCategories(std::string_view list) {
   while (!list.empty()) {
     const std::size_t eq = list.find('=');
     if (eq == std::string_view::npos) {
@@ -54,10 +54,10 @@ void BackToC() {
 
 }  // namespace
 
-int define_locale(const char *str) {
+LocaleStatus define_locale(const char *str) {
   if (str == nullptr) str = "";
   TraceLine('N', 3, "define_locale(): str = [%s]", str);
-  int status = kLocaleOk;
+  LocaleStatus status = kLocaleOk;
   try {
     status = SetCategories(str);
     if (status == kLocaleOk) status = BuildLocale();
@@ -87,6 +87,10 @@ constexpr std::size_t kCheckedNumberMax = 79;
 
 }  // namespace
 
+// The locale statuses are host results already.
+static_assert(int{vl::kLocaleOk} == vl::kHostOk && int{vl::kLocaleNoMemory} == vl::kHostNoMemory &&
+              int{vl::kLocaleFailed} == vl::kHostFailed && int{vl::kLocaleCorrupt} == vl::kHostCorrupt);
+
 std::int32_t dll_SetLocale(const char *str) { return vl::define_locale(str); }
 
 std::int32_t chk_Num(const char *v_type, HostString *str, double *res, std::int32_t *rc) {
@@ -105,7 +109,7 @@ std::int32_t chk_Num(const char *v_type, HostString *str, double *res, std::int3
   *res = 0;
   if (str != nullptr) str->len = 0;
   if (n == 0) {
-    *rc = -1;
+    *rc = vl::kRcEmpty;
     return vl::kHostOk;
   }
 
@@ -114,7 +118,7 @@ std::int32_t chk_Num(const char *v_type, HostString *str, double *res, std::int3
   // A text that is not wholly a finite number is refused (NUL bytes end it early).
   if (end == number || end != number + n || !std::isfinite(value)) {
     if (std::isfinite(value)) *res = value;
-    *rc = 1;
+    *rc = vl::kRcInvalid;
     return vl::kHostOk;
   }
   *res = value;
@@ -132,54 +136,55 @@ std::int32_t chk_Num(const char *v_type, HostString *str, double *res, std::int3
       return vl::kHostFailed;
   }
   if (!accepted) {
-    *rc = 2;
+    *rc = vl::kRcOutOfRange;
     return vl::kHostOk;
   }
-  *rc = 0;
+  *rc = vl::kRcAccepted;
   char text[32];
   std::snprintf(text, sizeof text, "%.12g", value);
   return vl::StoreText(str, text);
 }
 
 std::int32_t fmt_Num(double pval, std::int32_t plen, std::int32_t pprec, const char *pflags, HostString *result) {
-  vl::NumField field;
+  vl::FieldText field;
   vl::FldFmtNum(field, pval, plen, pprec, pflags);
-  return vl::StoreText(result, field.data());
+  return vl::StoreText(result, field.c_str());
 }
 
 std::int32_t scan_Num(const char *in, const char *pfvt, std::int32_t pprec, double pmin, double pmax,
                       const char *pvalid, double *result, HostString *out, std::int32_t *rc) {
   double value = 0;
   std::string text;
-  const int code = vl::FldScanNum(value, text, vl::OrEmpty(in), pfvt, pprec, pmin, pmax, pvalid);
+  const vl::ScanResult code = vl::FldScanNum(value, text, vl::OrEmpty(in), pfvt, pprec, pmin, pmax, pvalid);
   *result = value;
   return vl::FinishScan(code, text.c_str(), out, rc);
 }
 
 std::int32_t fmt_Text(const char *pval, std::int32_t plen, const char *pflags, HostString *result) {
-  vl::TextField field;
+  vl::FieldText field;
   vl::FldFmtText(field, vl::OrEmpty(pval), plen, pflags);
-  return vl::StoreText(result, field.data());
+  return vl::StoreText(result, field.c_str());
 }
 
 std::int32_t scan_Text(const char *in, std::int32_t plen, const char *pflags, const char *pvalid, HostString *out,
                        std::int32_t *rc) {
-  vl::TextField field;
-  const int code = vl::FldScanText(field, vl::OrEmpty(in), plen, pflags, pvalid);
-  return vl::FinishScan(code, field.data(), out, rc);
+  vl::FieldText field;
+  const vl::ScanResult code = vl::FldScanText(field, vl::OrEmpty(in), plen, pflags, pvalid);
+  return vl::FinishScan(code, field.c_str(), out, rc);
 }
 
 namespace {
 
 // A date, time, week or month scanner through the host: result, out and rc by the
 // scan result.
-using DateScanner = int (*)(std::int32_t &, std::string &, const char *, const char *, const char *, const char *);
+using DateScanner = vl::ScanResult (*)(std::int32_t &, std::string &, const char *, const char *, const char *,
+                                       const char *);
 
 std::int32_t HostDateScan(DateScanner scan, const char *in, const char *pfvt, const char *pfmt, const char *pvalid,
                           std::int32_t *result, HostString *out, std::int32_t *rc) {
   std::int32_t value = 0;
   std::string text;
-  const int code = scan(value, text, in, pfvt, pfmt, pvalid);
+  const vl::ScanResult code = scan(value, text, in, pfvt, pfmt, pvalid);
   *result = value;
   return vl::FinishScan(code, text.c_str(), out, rc);
 }
@@ -188,7 +193,7 @@ std::int32_t HostDateScan(DateScanner scan, const char *in, const char *pfvt, co
 // into result.
 template <typename Format>
 std::int32_t HostDateFormat(HostString *result, Format &&format) {
-  std::string text;
+  vl::FieldText text;
   format(text);
   return vl::StoreText(result, text.c_str());
 }
@@ -201,13 +206,13 @@ std::int32_t dict_Y2kMode(std::int32_t mode) {
     vl::TraceLine('F', 1, "dict_Y2kMode() failed: mode %d is not 0, 1 or 2", mode);
     return vl::kHostFailed;
   }
-  vl::dateState.y2kMode = mode;
+  vl::Locale().y2kMode = mode;
   return vl::kHostOk;
 }
 
 std::int32_t fmt_Date(std::int32_t pval, std::int32_t isGreg, std::int32_t plen, const char *pfmt,
                       HostString *result) {
-  return HostDateFormat(result, [&](std::string &text) { vl::FldFmtDate(text, pval, isGreg != 0, plen, pfmt); });
+  return HostDateFormat(result, [&](vl::FieldText &text) { vl::FldFmtDate(text, pval, isGreg != 0, plen, pfmt); });
 }
 
 std::int32_t scan_Date(const char *in, const char *pfvt, const char *pfmt, const char *pvalid,
@@ -216,7 +221,7 @@ std::int32_t scan_Date(const char *in, const char *pfvt, const char *pfmt, const
 }
 
 std::int32_t fmt_Time(std::int32_t pval, std::int32_t plen, const char *pfmt, HostString *result) {
-  return HostDateFormat(result, [&](std::string &text) { vl::FldFmtTime(text, pval, plen, pfmt); });
+  return HostDateFormat(result, [&](vl::FieldText &text) { vl::FldFmtTime(text, pval, plen, pfmt); });
 }
 
 std::int32_t scan_Time(const char *in, const char *pfvt, const char *pfmt, const char *pvalid,
@@ -226,7 +231,7 @@ std::int32_t scan_Time(const char *in, const char *pfvt, const char *pfmt, const
 
 std::int32_t fmt_Week(std::int32_t pval, std::int32_t plen, const char *vtyp, const char *pfmt,
                       HostString *result) {
-  return HostDateFormat(result, [&](std::string &text) { vl::FldFmtWeek(text, pval, plen, vtyp, pfmt); });
+  return HostDateFormat(result, [&](vl::FieldText &text) { vl::FldFmtWeek(text, pval, plen, vtyp, pfmt); });
 }
 
 std::int32_t scan_Week(const char *in, const char *pfvt, const char *pfmt, const char *pvalid,
@@ -235,7 +240,7 @@ std::int32_t scan_Week(const char *in, const char *pfvt, const char *pfmt, const
 }
 
 std::int32_t fmt_Month(std::int32_t pval, std::int32_t plen, const char *pfmt, HostString *result) {
-  return HostDateFormat(result, [&](std::string &text) { vl::FldFmtMonth(text, pval, plen, pfmt); });
+  return HostDateFormat(result, [&](vl::FieldText &text) { vl::FldFmtMonth(text, pval, plen, pfmt); });
 }
 
 std::int32_t scan_Month(const char *in, const char *pfvt, const char *pfmt, const char *pvalid,

@@ -13,6 +13,7 @@
 #pragma once
 
 #include <array>
+#include <cstring>
 #include <cstdint>
 #include <ctime>
 #include <string>
@@ -40,13 +41,16 @@ inline constexpr std::uint32_t CC_UPPER = 0x0200;   // upper-case letter
 inline constexpr std::uint32_t CC_XDIGIT = 0x0400;  // hexadecimal digit
 inline constexpr std::uint32_t CC_ASCII = 0x0800;   // code below 0x80
 
-// Statuses of the locale build, which the host receives unchanged.
-enum LocaleStatus : int {
+// Statuses of the locale build (define_locale, BuildLocale, SetClientLocale,
+// setup_locale_from_env). Their values are the host results that dll_SetLocale
+// returns as they are.
+enum [[nodiscard]] LocaleStatus : int {
   kLocaleOk = 0,
   kLocaleNoMemory = 2,   // memory exhausted
   kLocaleFailed = 19,    // bad definition list, refused locale, or the buffer could not be packed
   kLocaleCorrupt = 204,  // the packed buffer was rejected
 };
+
 
 // Revision of the packed locale buffer's layout.
 inline constexpr int LOCALE_REVISION = 1;
@@ -119,54 +123,54 @@ struct LanguageInfo {
   void ReleaseTexts() noexcept;
 };
 
-// The locale state of the process: the four tables, and what the checker's locale
-// set-up remembers during one run.
+// The state of the formatting component: the four locale tables every formatter
+// and scanner reads, what the checker's locale set-up remembers during one run,
+// and the two-digit-year mode of the date fields. Defined, with its reset, in
+// clilocal.cpp.
 struct LocaleState {
   std::array<std::uint32_t, 256> LocaleClass{};  // class bits by code; all 0 until a build
   std::array<unsigned char, 256> LocaleUpper{};  // upper-case mapping; all 0 until a build
   std::array<unsigned char, 256> LocaleLower{};  // lower-case mapping; all 0 until a build
   LanguageInfo LangInfo;                         // language information
   bool refusalSeen = false;                      // set_locale: a category was refused this run
+  int y2kMode = 0;                               // dict_Y2kMode: 0 (YMD stored yymmdd, all else with
+                                                 // four-digit years), 1 (all two-digit years),
+                                                 // 2 (all four-digit years)
 };
 
-// The process-wide locale state (constant-initialised).
-inline constinit LocaleState localeState{};
+namespace detail {
+extern constinit LocaleState localeState;  // reached through Locale() only
+}  // namespace detail
 
-// The four tables under their own names, read by every formatter and scanner.
-inline std::array<std::uint32_t, 256> &LocaleClass = localeState.LocaleClass;
-inline std::array<unsigned char, 256> &LocaleUpper = localeState.LocaleUpper;
-inline std::array<unsigned char, 256> &LocaleLower = localeState.LocaleLower;
-inline LanguageInfo &LangInfo = localeState.LangInfo;
+// The process-wide locale state (constant-initialised, never constructed).
+inline LocaleState &Locale() noexcept { return detail::localeState; }
 
 // The overflow fill character: the first byte of LangInfo field 48, else '?'.
 inline char OverflowFill() noexcept {
-  const char c = LangInfo.overflowFill.Char();
+  const char c = Locale().LangInfo.overflowFill.Char();
   return c != '\0' ? c : '?';
 }
 
-// Empties the locale state as at load (for tests).
+// Empties the locale state as at load (for tests; ResetForTest runs it).
 void ResetLocaleForTest();
 
 // Packs the locale buffer into csdxBuf from the process's current locale (the
 // built-in tables and names, decimal point, thousands separator and grouping from
 // localeconv) and installs it with SetClientLocale. On success the buffer stays in
-// csdxBuf, positioned at its start, for dll_SendNext. Returns 0, 19, 2 or 204.
-int BuildLocale();
+// csdxBuf, positioned at its start, for dll_SendNext. Returns kLocaleOk,
+// kLocaleFailed (the buffer could not be packed), kLocaleNoMemory or kLocaleCorrupt.
+LocaleStatus BuildLocale();
 
 // Checks the header of csdxBuf (revision, total size) and decodes its body into the
-// four tables. Returns 0, 204 (bad header or corrupt body) or 2 (memory exhausted).
-int SetClientLocale();
-
-// Decodes the sections IS, TOUPPER, TOLOWER and LANGINFO of a packed buffer's body
-// (`length` bytes at `body`). Returns 0, 1 (corrupt: every LangInfo string becomes
-// absent) or 2 (memory exhausted or a bad grouping: the same).
-int GetLocaleInfo(const char *body, long length);
+// four tables. Returns kLocaleOk, kLocaleCorrupt (bad header or corrupt body) or
+// kLocaleNoMemory.
+LocaleStatus SetClientLocale();
 
 // The checker's locale set-up from VELMLANG, or LANG, LC_COLLATE and LC_CTYPE:
 // sets the categories (reporting refused ones on standard error), builds the
 // tables, then keeps only the character-type and collation categories on the
 // user's language. Returns BuildLocale's status.
-int setup_locale_from_env();
+LocaleStatus setup_locale_from_env();
 
 // Sets one category (LC_ALL, LC_COLLATE, LC_CTYPE, ...) for the checker; a refusal
 // is reported on standard error (with the warning header on the run's first one)
@@ -214,7 +218,7 @@ enum CheckMode : int {
 CheckMode CheckModeOf(const char *fvtyp) noexcept;
 
 // Results of every field scanner, and what the host's rc becomes for each.
-enum ScanResult : int {
+enum [[nodiscard]] ScanResult : int {
   kScanOk = 0,          // accepted                                  rc 0, out := normalised text
   kScanEmpty = 1,       // field empty                               rc -1
   kScanCallError = 2,   // bad mode, negative precision               rc 0, call result 19
@@ -231,8 +235,87 @@ enum ScanResult : int {
   kScanLeftOver = 13,   // input left over after the format           rc 1
 };
 
-// The host's rc for a scan result.
-int ScanHostRc(int code) noexcept;
+// The rc the host receives from a scanner (and from chk_Num).
+enum ScanRc : int {
+  kRcAccepted = 0,    // the input was accepted
+  kRcEmpty = -1,      // the field was empty
+  kRcInvalid = 1,     // the input is not a valid value
+  kRcOutOfRange = 2,  // the value is outside MIN and MAX (chk_Num: outside its type)
+  kRcBadChar = 3,     // a character the validity class refuses
+};
+
+// The host's rc for a scan result: the one mapping of the table above.
+ScanRc ScanHostRc(int code) noexcept;
+
+// ===========================================================================
+// Field text: what every field formatter writes (field.cpp)
+// ===========================================================================
+
+// Characters of a text work field, the longest text a formatted field holds.
+inline constexpr int kTextWork = 279;
+
+// Whether a field formatter's text fits its field. A value that does not fit is
+// shown as a row of the overflow fill character.
+enum FieldFit : int {
+  kFieldOverflow = 0,  // the text is a row of fill characters (or empty)
+  kFieldFits = 1,      // the text shows the value
+};
+
+// The text of one formatted field: at most kTextWork bytes, always followed by a
+// NUL. Formatters write it through these operations only; Overflow is the one
+// place where a value that does not fit becomes a row of fill characters.
+class FieldText {
+ public:
+  static constexpr std::size_t kCapacity = kTextWork;
+
+  FieldText() noexcept { bytes_[0] = '\0'; }
+
+  const char *c_str() const noexcept { return bytes_.data(); }
+  const char *data() const noexcept { return bytes_.data(); }
+  std::string_view view() const noexcept { return {bytes_.data(), length_}; }
+  std::size_t size() const noexcept { return length_; }
+  bool empty() const noexcept { return length_ == 0; }
+
+  void Clear() noexcept { Resize(0); }
+  // Makes the text `n` bytes long (at most kCapacity) and returns where they
+  // start, for the caller to write them.
+  char *Resize(std::size_t n) noexcept {
+    length_ = n < kCapacity ? n : kCapacity;
+    bytes_[length_] = '\0';
+    return bytes_.data();
+  }
+  // Replace or extend the text; what goes beyond kCapacity is cut.
+  void Assign(std::string_view text) noexcept {
+    length_ = 0;
+    Append(text);
+  }
+  void Append(std::string_view text) noexcept {
+    const std::size_t n = text.size() < kCapacity - length_ ? text.size() : kCapacity - length_;
+    if (n != 0) std::memcpy(bytes_.data() + length_, text.data(), n);
+    Resize(length_ + n);
+  }
+  void Append(std::size_t count, char c) noexcept {
+    const std::size_t n = count < kCapacity - length_ ? count : kCapacity - length_;
+    if (n == 0) return;
+    std::memset(bytes_.data() + length_, c, n);
+    Resize(length_ + n);
+  }
+
+  // The overflow: `count` copies of the overflow fill character (none for a
+  // count below 1, kCapacity at the most), the trace line "  OVERFLOW" (F2), and
+  // kFieldOverflow for the formatter to return.
+  FieldFit Overflow(int count) noexcept;
+
+  friend bool operator==(const FieldText &text, std::string_view other) noexcept { return text.view() == other; }
+
+ private:
+  std::array<char, kCapacity + 1> bytes_;
+  std::size_t length_ = 0;
+};
+
+// The field names before FieldText served every formatter.
+using NumField = FieldText;
+using TextField = FieldText;
 
 // ===========================================================================
 // Numbers (numfmt)
@@ -241,54 +324,55 @@ int ScanHostRc(int code) noexcept;
 // Characters of the number work area: longer fields, precisions and input texts
 // are outside what a field can hold.
 inline constexpr int kNumWork = 255;
-using NumField = std::array<char, kNumWork + 1>;
 
-// Formats `value` into a field of `len` columns with `prec` decimals. Returns 1
-// with the text in `out` (at most len characters), or 0 when the value does not fit
-// and `out` is a row of the overflow fill (len characters, at most kNumWork; empty
-// when len < 1). Non-finite values, len or prec above kNumWork never fit.
-int FmtNum(NumField &out, double value, int len, int prec, unsigned flags);
-int FldFmtNum(NumField &out, double value, int len, int prec, const char *ffmt);
+// Formats `value` into a field of `len` columns with `prec` decimals. Returns
+// kFieldFits with the text in `out` (at most len characters), or kFieldOverflow
+// when the value does not fit and `out` is a row of the overflow fill (len
+// characters, at most kNumWork; empty when len < 1). Non-finite values, len or
+// prec above kNumWork never fit.
+FieldFit FmtNum(FieldText &out, double value, int len, int prec, unsigned flags);
+FieldFit FldFmtNum(FieldText &out, double value, int len, int prec, const char *ffmt);
 
 // Scans field text under a check mode and bounds (min and max both 0: none).
 // `result` gets the value (0 unless accepted), `out` the normalised text (empty
 // for a zero value), `bad` the offending character for codes 3 to 5 (else 0).
 // An input longer than kNumWork characters, or a precision above it, is a call
 // error (2).
-int ScanNum(double &result, std::string &out, std::string_view in, int prec, double min, double max, int mode,
-            char &bad);
+ScanResult ScanNum(double &result, std::string &out, std::string_view in, int prec, double min, double max,
+                   int mode, char &bad);
 // Checks the validity class, maps the value type to a check mode and scans; on
 // every non-zero code `out` is the bad character as a one-character text (empty
 // when there is none).
-int FldScanNum(double &result, std::string &out, std::string_view in, const char *fvtyp, int prec, double min,
-               double max, const char *valid);
+ScanResult FldScanNum(double &result, std::string &out, std::string_view in, const char *fvtyp, int prec,
+                      double min, double max, const char *valid);
+
+// Results of FmtCheckValid.
+enum [[nodiscard]] ValidCheck : int {
+  kValidSyntaxError = -1,  // the class is malformed; `bad` is 0
+  kValidRefused = 0,       // a character is non-printable or not in the class; `bad` is set to it
+  kValidAllowed = 1,       // every character is allowed
+};
 
 // Checks every character of `text` against the validity class `valid` (empty or
-// null: every printable character). Returns 1 (all allowed), 0 (a character
-// refused, non-printable or not in the class; `bad` is set to it) or -1 (class
-// syntax error; `bad` is 0).
-int FmtCheckValid(std::string_view text, const char *valid, char &bad);
+// null: every printable character).
+ValidCheck FmtCheckValid(std::string_view text, const char *valid, char &bad);
 
 // ===========================================================================
 // Texts (textfmt)
 // ===========================================================================
 
-// Characters of a text work field.
-inline constexpr int kTextWork = 279;
-using TextField = std::array<char, kTextWork + 1>;
-
-// Formats `text` into a field of `len` columns. Returns 1 with the text, or 0 with
-// a fill row (too long a text under FMT_OVFL, or a result longer than the
+// Formats `text` into a field of `len` columns. Returns kFieldFits with the text,
+// or kFieldOverflow with a fill row (too long a text under FMT_OVFL, or a result longer than the
 // kTextWork characters of the work field, which gives kTextWork fill characters)
 // or an empty text (len < 1).
-int FmtText(TextField &out, std::string_view text, int len, unsigned flags);
-int FldFmtText(TextField &out, std::string_view text, int len, const char *ffmt);
+FieldFit FmtText(FieldText &out, std::string_view text, int len, unsigned flags);
+FieldFit FldFmtText(FieldText &out, std::string_view text, int len, const char *ffmt);
 
 // Formats `in` and checks the formatted text against the validity class. Returns
-// 0 (out: the formatted text), 1 (empty input), 2 (a field longer than the work
-// field: a call error, traced) or 3 (out: the refused character, empty after a
-// class syntax error).
-int FldScanText(TextField &out, std::string_view in, int len, const char *ffmt, const char *valid);
+// kScanOk (out: the formatted text), kScanEmpty, kScanCallError (a field longer
+// than the work field, traced) or kScanBadChar (out: the refused character, empty
+// after a class syntax error).
+ScanResult FldScanText(FieldText &out, std::string_view in, int len, const char *ffmt, const char *valid);
 
 // ===========================================================================
 // Dates, times, weeks and months (datefmt)
@@ -338,18 +422,20 @@ int WeekOfYear(const std::tm &tm, int &weekYear) noexcept;
 // week before week 1).
 std::int64_t MondayOfWeek(long long year, long long week) noexcept;
 
-// Formats tm by `format` into a field of `len` characters: returns 1 and the
-// text, or 0 and `len` copies of the overflow fill when the text does not fit,
-// a value is out of range, or a nested format fails. Directives: %a %A %b %B %c
-// %x %X %d %H %I %j %m %M %S %p %w %W %Y %y, each optionally with "-", "0" or
-// blank, a width and a precision; other letters are copied as written.
-int FmtDate(std::string &out, const std::tm &tm, int len, const char *format);
+// Formats tm by `format` into a field of `len` characters: returns kFieldFits and
+// the text, or kFieldOverflow and `len` copies of the overflow fill when the text
+// does not fit, a value is out of range, or a nested format fails. A field longer
+// than the work field keeps a text that fits there; a longer text overflows as a
+// row of kTextWork fill characters. Directives: %a %A %b %B %c %x %X %d %H %I %j
+// %m %M %S %p %w %W %Y %y, each optionally with "-", "0" or blank, a width and a
+// precision; other letters are copied as written.
+FieldFit FmtDate(FieldText &out, const std::tm &tm, int len, const char *format);
 
 // Parses `in` by the directives of `format` (%d %m %y %Y %H %M %S %W) into tm.
-// Returns 0 parsed, 1 input empty, 12 invalid date or time, 13 input left over or
-// empty format.
-int ScanDate(std::tm &tm, const char *in, const char *format);
-
+// Returns kScanOk, kScanEmpty (input empty), kScanBadDate (invalid date or time,
+// or a directive it does not read) or kScanLeftOver (input left over, or an empty
+// format).
+ScanResult ScanDate(std::tm &tm, const char *in, const char *format);
 
 // ---------------------------------------------------------------------------
 // Date, time, week and month field values. Value types (FVTYP, compared as whole
@@ -361,32 +447,27 @@ int ScanDate(std::tm &tm, const char *in, const char *format);
 // On output a year part below 1000 means 1900 + year.
 // ---------------------------------------------------------------------------
 
-// The two-digit-year mode: 0 (YMD stored yymmdd, everything else with four-digit
-// years), 1 (all two-digit years), 2 (all four-digit years).
-struct DateState {
-  int y2kMode = 0;
-};
-inline constinit DateState dateState{};
+// The two-digit-year mode is Locale().y2kMode.
 
 // Field formatters: text in out ("" for value 0). A field longer than the
 // kTextWork characters of the work field keeps a text that fits there; a longer
 // text overflows as a row of kTextWork fill characters. They return FmtDate's
-// result (1 for an empty value).
-int FldFmtDate(std::string &out, std::int64_t value, bool isGreg, int len, const char *format);
-int FldFmtTime(std::string &out, std::int64_t seconds, int len, const char *format);
-int FldFmtWeek(std::string &out, std::int64_t value, int len, const char *fvtyp, const char *format);
-int FldFmtMonth(std::string &out, std::int64_t value, int len, const char *format);
+// result (kFieldFits for an empty value).
+FieldFit FldFmtDate(FieldText &out, std::int64_t value, bool isGreg, int len, const char *format);
+FieldFit FldFmtTime(FieldText &out, std::int64_t seconds, int len, const char *format);
+FieldFit FldFmtWeek(FieldText &out, std::int64_t value, int len, const char *fvtyp, const char *format);
+FieldFit FldFmtMonth(FieldText &out, std::int64_t value, int len, const char *format);
 
-// Field scanners: a scan result code; on 0, result is the value and out its
-// decimal text; on 3, out is the refused character (empty after a class syntax
-// error); otherwise result is 0 and out empty.
-int FldScanDate(std::int32_t &result, std::string &out, const char *in, const char *fvtyp, const char *format,
-                const char *valid);
-int FldScanTime(std::int32_t &result, std::string &out, const char *in, const char *fvtyp, const char *format,
-                const char *valid);
-int FldScanWeek(std::int32_t &result, std::string &out, const char *in, const char *fvtyp, const char *format,
-                const char *valid);
-int FldScanMonth(std::int32_t &result, std::string &out, const char *in, const char *fvtyp, const char *format,
-                 const char *valid);
+// Field scanners: a scan result; on kScanOk, result is the value and out its
+// decimal text; on kScanBadChar, out is the refused character (empty after a class
+// syntax error); otherwise result is 0 and out empty.
+ScanResult FldScanDate(std::int32_t &result, std::string &out, const char *in, const char *fvtyp,
+                       const char *format, const char *valid);
+ScanResult FldScanTime(std::int32_t &result, std::string &out, const char *in, const char *fvtyp,
+                       const char *format, const char *valid);
+ScanResult FldScanWeek(std::int32_t &result, std::string &out, const char *in, const char *fvtyp,
+                       const char *format, const char *valid);
+ScanResult FldScanMonth(std::int32_t &result, std::string &out, const char *in, const char *fvtyp,
+                        const char *format, const char *valid);
 
 }  // namespace vl

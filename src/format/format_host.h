@@ -14,13 +14,14 @@ namespace vl {
 // Parses a locale definition "TYPE=value,TYPE=value,...", sets those categories,
 // builds the locale tables, and sets the process locale back to "C".
 // Type words: LANG (all categories), COLLATE, MONETARY, NUMERIC, TIME; case counts.
-// Returns 0, 19 (bad list or refused locale; tables and buffer unchanged),
-// 2 (memory exhausted) or 204 (built buffer rejected).
-int define_locale(const char *str);
+// Returns kLocaleOk, kLocaleFailed (bad list or refused locale; tables and buffer
+// unchanged), kLocaleNoMemory or kLocaleCorrupt (built buffer rejected).
+LocaleStatus define_locale(const char *str);
 
-// Ends a host scanner: sets rc from the scan result; for codes 0 and 3 stores
-// `text` into `out` with HostStrPut and returns the store's result; for code 2
-// returns 19; otherwise leaves `out` as it was and returns 0.
+// Ends a host scanner: sets rc from the scan result (ScanHostRc); for kScanOk and
+// kScanBadChar stores `text` into `out` with HostStrPut and returns the store's
+// result; for kScanCallError returns 19; otherwise leaves `out` as it was and
+// returns 0.
 std::int32_t FinishScan(int code, const char *text, HostString *out, std::int32_t *rc);
 
 }  // namespace vl

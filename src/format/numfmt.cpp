@@ -13,6 +13,7 @@
 #include <cstring>
 
 #include "format.h"
+#include "format_int.h"
 
 namespace vl {
 namespace {
@@ -24,29 +25,20 @@ constexpr int kUnset = -1;
 // before it.
 constexpr int kPrintRoom = 600;
 
-void TraceNumFlags(unsigned flags) {
-  if (!TraceWanted('F', 2)) return;
-  std::string names = (flags & FMT_RIGHT) != 0 ? "FMT_RIGHT " : "FMT_LEFT ";
-  if ((flags & FMT_BZERO) != 0) names += "FMT_BZERO ";
-  if ((flags & FMT_LZERO) != 0) names += "FMT_LZERO ";
-  if ((flags & FMT_TZERO) != 0) names += "FMT_TZERO ";
-  if ((flags & FMT_PZERO) != 0) names += "FMT_PZERO ";
-  if ((flags & FMT_GROUP) != 0) names += "FMT_GROUP ";
-  if ((flags & FMT_RSIGN) != 0) names += "FMT_RSIGN ";
-  TraceLine('F', 2, "  flags: %s", names.c_str());
-}
+// The flags of a number's flag word, as the trace names them after FMT_RIGHT or
+// FMT_LEFT.
+constexpr FlagName kNumFlagNames[] = {
+    {FMT_BZERO, "FMT_BZERO"}, {FMT_LZERO, "FMT_LZERO"}, {FMT_TZERO, "FMT_TZERO"},
+    {FMT_PZERO, "FMT_PZERO"}, {FMT_GROUP, "FMT_GROUP"}, {FMT_RSIGN, "FMT_RSIGN"},
+};
 
 // A value that does not fit: retry without the flags that cost room, in this
 // order, each time from the caller's width; at the end, a row of fill characters.
-int Overflow(NumField &out, double value, int callerLen, int len, int prec, unsigned flags) {
+FieldFit Overflow(FieldText &out, double value, int callerLen, int len, int prec, unsigned flags) {
   if ((flags & FMT_GROUP) != 0) return FmtNum(out, value, callerLen, prec, flags & ~FMT_GROUP);
   if ((flags & FMT_TZERO) != 0) return FmtNum(out, value, callerLen, prec, flags & ~FMT_TZERO);
   if ((flags & FMT_PZERO) != 0 && value < 1.0) return FmtNum(out, value, callerLen, prec, flags & ~FMT_PZERO);
-  const auto count = static_cast<std::size_t>(std::clamp(len, 0, kNumWork));
-  std::memset(out.data(), OverflowFill(), count);
-  out[count] = '\0';
-  TraceLine('F', 2, "  OVERFLOW");
-  return 0;
+  return out.Overflow(std::min(len, kNumWork));
 }
 
 // Ranges of the check modes.
@@ -161,12 +153,13 @@ bool BuildClass(std::string_view cls, std::array<bool, 256> &allowed) {
     if (x == ']') break;
     if (i + 2 < cls.size() && cls[i + 1] == '-') {
       const auto y = static_cast<unsigned char>(cls[i + 2]);
-      if ((LocaleClass[x] & CC_ALNUM) != 0 && (LocaleClass[y] & CC_ALNUM) != 0) {
+      const auto &classes = Locale().LocaleClass;
+      if ((classes[x] & CC_ALNUM) != 0 && (classes[y] & CC_ALNUM) != 0) {
         if (x > y) return false;  // a range that runs downwards
         // A-Z and a-z take every letter of that case, accented ones included.
         const std::uint32_t letters = (x == 'A' && y == 'Z') ? CC_UPPER : (x == 'a' && y == 'z') ? CC_LOWER : 0;
         for (unsigned code = 0; code < 256; ++code) {
-          const bool in = letters != 0 ? (LocaleClass[code] & letters) != 0 : (code >= x && code <= y);
+          const bool in = letters != 0 ? (classes[code] & letters) != 0 : (code >= x && code <= y);
           if (in) allowed[code] = member;
         }
         i += 3;
@@ -208,22 +201,23 @@ CheckMode CheckModeOf(const char *fvtyp) noexcept {
   return FMCHK_NONE;
 }
 
-int ScanHostRc(int code) noexcept {
+ScanRc ScanHostRc(int code) noexcept {
   switch (code) {
-    case kScanOk: return 0;
-    case kScanEmpty: return -1;
-    case kScanCallError: return 0;
-    case kScanBadChar: return 3;
+    case kScanOk: return kRcAccepted;
+    case kScanEmpty: return kRcEmpty;
+    case kScanCallError: return kRcAccepted;  // the call itself fails
+    case kScanBadChar: return kRcBadChar;
     case kScanBelowMin:
-    case kScanAboveMax: return 2;
-    default: return 1;
+    case kScanAboveMax: return kRcOutOfRange;
+    default: return kRcInvalid;
   }
 }
 
-int FmtNum(NumField &out, double value, int len, int prec, unsigned flags) {
+FieldFit FmtNum(FieldText &out, double value, int len, int prec, unsigned flags) {
   VL_TRACE_ENTRY('F', "FmtNum");
+  const LanguageInfo &info = Locale().LangInfo;
   TraceLine('F', 2, "FmtNum(val=%.12f, len=%d, prec=%d)", value, len, prec);
-  TraceNumFlags(flags);
+  TraceFlagNames(flags, kNumFlagNames);
   const int callerLen = len;
   auto overflow = [&] { return Overflow(out, value, callerLen, len, prec, flags); };
 
@@ -321,13 +315,13 @@ int FmtNum(NumField &out, double value, int len, int prec, unsigned flags) {
 
   if (allZero) {
     if ((flags & FMT_BZERO) != 0) {
-      out[0] = '\0';
-      return 1;
+      out.Clear();
+      return kFieldFits;
     }
     // A value that prints as zero gets neither separators nor a sign.
   } else {
-    const char separator = LangInfo.thousandsSep.Char();
-    const std::string_view grouping = LangInfo.grouping.view();
+    const char separator = info.thousandsSep.Char();
+    const std::string_view grouping = info.grouping.view();
     if ((flags & FMT_GROUP) != 0 && separator != '\0' && !grouping.empty()) {
       std::size_t group = 0;
       int boundary = (point != kUnset ? point : n) - static_cast<unsigned char>(grouping[0]);
@@ -356,13 +350,13 @@ int FmtNum(NumField &out, double value, int len, int prec, unsigned flags) {
           first = 2;
         }
       }
-      const char minus = LangInfo.minusSign.Char();
+      const char minus = info.minusSign.Char();
       text[first - 1] = minus != '\0' ? minus : '-';
     }
   }
 
   if (point != kUnset) {
-    const char decimal = LangInfo.decimalPoint.Char();
+    const char decimal = info.decimalPoint.Char();
     text[point] = decimal != '\0' ? decimal : '.';
   }
 
@@ -370,20 +364,18 @@ int FmtNum(NumField &out, double value, int len, int prec, unsigned flags) {
   if ((flags & FMT_RIGHT) == 0) {
     while (from < n && text[from] == ' ') ++from;
   }
-  const auto length = static_cast<std::size_t>(n - from);
-  std::memcpy(out.data(), text + from, length);
-  out[length] = '\0';
-  TraceLine('F', 2, "  output=[%s]", out.data());
-  return 1;
+  out.Assign(std::string_view(text + from, static_cast<std::size_t>(n - from)));
+  TraceLine('F', 2, "  output=[%s]", out.c_str());
+  return kFieldFits;
 }
 
-int FldFmtNum(NumField &out, double value, int len, int prec, const char *ffmt) {
+FieldFit FldFmtNum(FieldText &out, double value, int len, int prec, const char *ffmt) {
   VL_TRACE_ENTRY('F', "FldFmtNum");
   return FmtNum(out, value, len, prec, NumFlagWord(ffmt));
 }
 
-int ScanNum(double &result, std::string &out, std::string_view in, int prec, double min, double max, int mode,
-            char &bad) {
+ScanResult ScanNum(double &result, std::string &out, std::string_view in, int prec, double min, double max,
+                   int mode, char &bad) {
   result = 0;
   out.clear();
   bad = '\0';
@@ -413,12 +405,13 @@ int ScanNum(double &result, std::string &out, std::string_view in, int prec, dou
     return kScanEmpty;
   }
 
-  const char minus = LangInfo.minusSign.Char();
-  const char thousands = LangInfo.thousandsSep.Char();
+  const LanguageInfo &info = Locale().LangInfo;
+  const char minus = info.minusSign.Char();
+  const char thousands = info.thousandsSep.Char();
   // The decimal characters: "." and the locale's point until one of them has been
   // met, then only that one; none once a thousands separator has been taken.
   char point1 = '.';
-  char point2 = LangInfo.decimalPoint.Char();
+  char point2 = info.decimalPoint.Char();
   bool decimalsOpen = true;
 
   // Read from the last character to the first: a holds the digits met so far, b
@@ -551,17 +544,17 @@ int ScanNum(double &result, std::string &out, std::string_view in, int prec, dou
   return kScanOk;
 }
 
-int FldScanNum(double &result, std::string &out, std::string_view in, const char *fvtyp, int prec, double min,
-               double max, const char *valid) {
+ScanResult FldScanNum(double &result, std::string &out, std::string_view in, const char *fvtyp, int prec,
+                      double min, double max, const char *valid) {
   VL_TRACE_ENTRY('F', "FldScanNum");
   result = 0;
   out.clear();
   char bad = '\0';
-  if (FmtCheckValid(in, valid, bad) != 1) {
+  if (FmtCheckValid(in, valid, bad) != kValidAllowed) {
     if (bad != '\0') out.assign(1, bad);
     return kScanBadChar;
   }
-  const int code = ScanNum(result, out, in, prec, min, max, CheckModeOf(fvtyp), bad);
+  const ScanResult code = ScanNum(result, out, in, prec, min, max, CheckModeOf(fvtyp), bad);
   if (code != kScanOk) {
     out.clear();
     if (bad != '\0') out.assign(1, bad);
@@ -569,29 +562,30 @@ int FldScanNum(double &result, std::string &out, std::string_view in, const char
   return code;
 }
 
-int FmtCheckValid(std::string_view text, const char *valid, char &bad) {
+ValidCheck FmtCheckValid(std::string_view text, const char *valid, char &bad) {
   VL_TRACE_ENTRY('F', "FmtCheckValid");
   bad = '\0';
   const std::string_view cls = OrEmpty(valid);
   std::array<bool, 256> allowed;
   if (!cls.empty() && !BuildClass(cls, allowed)) {
     TraceLine('F', 1, "FmtCheckValid() failed: syntax error in character class '%s'", valid);
-    return -1;
+    return kValidSyntaxError;
   }
+  const auto &classes = Locale().LocaleClass;
   for (const char c : text) {
     const auto code = static_cast<unsigned char>(c);
-    if ((LocaleClass[code] & CC_PRINT) == 0) {
+    if ((classes[code] & CC_PRINT) == 0) {
       TraceLine('F', 3, "FmtCheckValid(): non-printable character %02x", code);
       bad = c;
-      return 0;
+      return kValidRefused;
     }
     if (!cls.empty() && !allowed[code]) {
       TraceLine('F', 3, "FmtCheckValid(): invalid character %c", c);
       bad = c;
-      return 0;
+      return kValidRefused;
     }
   }
-  return 1;
+  return kValidAllowed;
 }
 
 }  // namespace vl

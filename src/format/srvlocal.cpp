@@ -199,7 +199,7 @@ int LocaleCategoryOfWord(std::string_view word) noexcept {
   return kNoLocaleCategory;
 }
 
-int BuildLocale() {
+LocaleStatus BuildLocale() {
   VL_TRACE_ENTRY('D', "BuildLocale");
   const std::lconv *conventions = std::localeconv();
   const Status packed = CSDX_Pack("BuildLocale", [&] {
@@ -211,7 +211,7 @@ int BuildLocale() {
   });
   if (packed == kNoMemory) return kLocaleNoMemory;
   if (packed != kOk) return kLocaleFailed;
-  const int status = SetClientLocale();
+  const LocaleStatus status = SetClientLocale();
   if (status != kLocaleOk) CSDX_Reset();
   return status;
 }
@@ -220,18 +220,18 @@ bool set_locale(int category, const char *value, bool last) {
   if (value == nullptr) value = "";
   const bool set = std::setlocale(category, value) != nullptr;
   if (!set) {
-    if (!localeState.refusalSeen) {
+    if (!Locale().refusalSeen) {
       std::fprintf(stderr, "%s: %s\n", "qorv", "Warning!  The following language(s) are not available:");
-      localeState.refusalSeen = true;
+      Locale().refusalSeen = true;
     }
     std::fprintf(stderr, "%15s %s=%s\n", "", CategoryName(category), value);
     TraceLine('N', 1, "set_locale(): %s=%s", CategoryName(category), value);
   }
-  if (last && localeState.refusalSeen) std::fputs("Continuing processing using default language.\n", stderr);
+  if (last && Locale().refusalSeen) std::fputs("Continuing processing using default language.\n", stderr);
   return set;
 }
 
-int setup_locale_from_env() {
+LocaleStatus setup_locale_from_env() {
   std::string all, collate, ctype;
   const char *velmlang = GetEnv("VELMLANG");
   if (velmlang != nullptr && *velmlang != '\0') {
@@ -249,7 +249,7 @@ int setup_locale_from_env() {
   set_locale(LC_ALL, all.c_str(), false);
   const bool collateSet = set_locale(LC_COLLATE, collate.c_str(), false);
   const bool ctypeSet = set_locale(LC_CTYPE, ctype.c_str(), true);
-  const int status = BuildLocale();
+  const LocaleStatus status = BuildLocale();
 
   // The checker keeps character types and collation on the user's language.
   std::setlocale(LC_ALL, "C");

@@ -1,33 +1,20 @@
 // Texts in fields: FmtText trims, cuts or fills, aligns and maps the case of a
 // text by a flag word; FldScanText formats field input and checks the formatted
 // text against the field's validity class.
-#include <algorithm>
 #include <cstring>
 
 #include "format.h"
+#include "format_int.h"
 
 namespace vl {
 namespace {
 
-void TraceTextFlags(unsigned flags) {
-  if (!TraceWanted('F', 2)) return;
-  std::string names = (flags & FMT_RIGHT) != 0 ? "FMT_RIGHT " : "FMT_LEFT ";
-  if ((flags & FMT_CENTR) != 0) names += "FMT_CENTR ";
-  if ((flags & FMT_LBLNK) != 0) names += "FMT_LBLNK ";
-  if ((flags & FMT_TBLNK) != 0) names += "FMT_TBLNK ";
-  if ((flags & FMT_UCASE) != 0) names += "FMT_UCASE ";
-  if ((flags & FMT_LCASE) != 0) names += "FMT_LCASE ";
-  if ((flags & FMT_OVFL) != 0) names += "FMT_OVFL ";
-  TraceLine('F', 2, "  flags: %s", names.c_str());
-}
-
-int Fill(TextField &out, int count) {
-  const auto n = static_cast<std::size_t>(std::clamp(count, 0, kTextWork));
-  std::memset(out.data(), OverflowFill(), n);
-  out[n] = '\0';
-  TraceLine('F', 2, "  OVERFLOW");
-  return 0;
-}
+// The flags of a text's flag word, as the trace names them after FMT_RIGHT or
+// FMT_LEFT.
+constexpr FlagName kTextFlagNames[] = {
+    {FMT_CENTR, "FMT_CENTR"}, {FMT_LBLNK, "FMT_LBLNK"}, {FMT_TBLNK, "FMT_TBLNK"},
+    {FMT_UCASE, "FMT_UCASE"}, {FMT_LCASE, "FMT_LCASE"}, {FMT_OVFL, "FMT_OVFL"},
+};
 
 }  // namespace
 
@@ -49,10 +36,10 @@ unsigned TextFlagWord(const char *ffmt) noexcept {
   return flags;
 }
 
-int FmtText(TextField &out, std::string_view text, int len, unsigned flags) {
+FieldFit FmtText(FieldText &out, std::string_view text, int len, unsigned flags) {
   VL_TRACE_ENTRY('F', "FmtText");
   TraceLine('F', 2, "FmtText(txt='%.*s', len=%d)", static_cast<int>(text.size()), text.data(), len);
-  TraceTextFlags(flags);
+  TraceFlagNames(flags, kTextFlagNames);
 
   // The kept part, without leading and trailing blanks unless they stay.
   std::size_t start = 0, end = text.size();
@@ -64,14 +51,10 @@ int FmtText(TextField &out, std::string_view text, int len, unsigned flags) {
   }
   std::size_t n = end - start;
 
-  if (len < 1) {
-    out[0] = '\0';
-    TraceLine('F', 2, "  OVERFLOW");
-    return 0;
-  }
+  if (len < 1) return out.Overflow(0);
   const auto width = static_cast<std::size_t>(len);
   if (n > width) {
-    if ((flags & FMT_OVFL) != 0) return Fill(out, len);
+    if ((flags & FMT_OVFL) != 0) return out.Overflow(len);
     n = width;
   }
 
@@ -83,30 +66,32 @@ int FmtText(TextField &out, std::string_view text, int len, unsigned flags) {
     pad = width - n;
   }
   // A field longer than the work field keeps its text when the text fits there.
-  if (pad + n > static_cast<std::size_t>(kTextWork)) return Fill(out, kTextWork);
-  std::memset(out.data(), ' ', pad);
-  char *dst = out.data() + pad;
+  if (pad + n > FieldText::kCapacity) return out.Overflow(kTextWork);
+  char *dst = out.Resize(pad + n);
+  std::memset(dst, ' ', pad);
+  dst += pad;
   const char *src = text.data() + start;
   if ((flags & FMT_UCASE) != 0) {
-    for (std::size_t i = 0; i < n; ++i) dst[i] = static_cast<char>(LocaleUpper[static_cast<unsigned char>(src[i])]);
+    const auto &upper = Locale().LocaleUpper;
+    for (std::size_t i = 0; i < n; ++i) dst[i] = static_cast<char>(upper[static_cast<unsigned char>(src[i])]);
   } else if ((flags & FMT_LCASE) != 0) {
-    for (std::size_t i = 0; i < n; ++i) dst[i] = static_cast<char>(LocaleLower[static_cast<unsigned char>(src[i])]);
+    const auto &lower = Locale().LocaleLower;
+    for (std::size_t i = 0; i < n; ++i) dst[i] = static_cast<char>(lower[static_cast<unsigned char>(src[i])]);
   } else {
     std::memcpy(dst, src, n);
   }
-  dst[n] = '\0';
-  TraceLine('F', 2, "  output=[%s]", out.data());
-  return 1;
+  TraceLine('F', 2, "  output=[%s]", out.c_str());
+  return kFieldFits;
 }
 
-int FldFmtText(TextField &out, std::string_view text, int len, const char *ffmt) {
+FieldFit FldFmtText(FieldText &out, std::string_view text, int len, const char *ffmt) {
   VL_TRACE_ENTRY('F', "FldFmtText");
   return FmtText(out, text, len, TextFlagWord(ffmt));
 }
 
-int FldScanText(TextField &out, std::string_view in, int len, const char *ffmt, const char *valid) {
+ScanResult FldScanText(FieldText &out, std::string_view in, int len, const char *ffmt, const char *valid) {
   VL_TRACE_ENTRY('F', "FldScanText");
-  out[0] = '\0';
+  out.Clear();
   if (len > kTextWork) {
     // A field the work field cannot hold cannot be scanned (its text could come
     // back as a fill row).
@@ -121,9 +106,8 @@ int FldScanText(TextField &out, std::string_view in, int len, const char *ffmt, 
   // The formatted text is checked: alignment blanks, fill characters and case
   // changes take part.
   char bad = '\0';
-  if (FmtCheckValid(out.data(), valid, bad) == 1) return kScanOk;
-  out[0] = bad;
-  out[1] = '\0';
+  if (FmtCheckValid(out.c_str(), valid, bad) == kValidAllowed) return kScanOk;
+  out.Assign(std::string_view(&bad, bad != '\0' ? 1 : 0));  // none after a class syntax error
   return kScanBadChar;
 }
 

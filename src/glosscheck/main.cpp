@@ -81,7 +81,7 @@ int Run(int argc, char **argv) {
   const std::string dictFile = args.front();
   status = ProcessDirectiveLine(settings, dictFile, stderr);
   if (status != kExitOk) return status;
-  msg_levels.fill(static_cast<std::int8_t>(settings.warnLevel));
+  msg_levels().fill(static_cast<std::int8_t>(settings.warnLevel));
 
   // 6. Banner.
   if (!settings.bannerOff) PrintBanner(stderr, settings.warnLevel);

@@ -13,7 +13,7 @@ void WriteMessage(char /*letter*/, int /*level*/, const char *text) {
 
 }  // namespace
 
-void msg_bind() noexcept { vl::traceConfig.writer = WriteMessage; }
+void msg_bind() noexcept { vl::Trace().writer = WriteMessage; }
 
 void msg_print(char letter, int level, const char *format, ...) {
   if (!vl::TraceWanted(letter, level)) return;

@@ -17,7 +17,7 @@ namespace glosscheck {
 
 // One level per letter A to Z, all 0 until the run sets them to the warning
 // level. They are the trace levels, so one filter serves msg_print and TraceLine.
-inline std::array<std::int8_t, 26> &msg_levels = vl::traceConfig.flags;
+inline std::array<std::int8_t, 26> &msg_levels() noexcept { return vl::Trace().flags; }
 
 // Makes the trace writer print the text alone and a line feed on standard output.
 void msg_bind() noexcept;

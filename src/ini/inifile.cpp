@@ -8,7 +8,7 @@
 #include <cstring>
 
 #include "common.h"
-#include "ini.h"
+#include "ini_int.h"
 
 namespace vl {
 namespace {
@@ -31,28 +31,38 @@ void CopyUpper(char *dst, std::size_t size, std::string_view src) noexcept {
 // One slot of the handle table.
 struct IniSlot {
   std::unique_ptr<IniStream> stream;  // the open file; none: the slot is free
-  int state = kIniReading;            // IniState of the handle
+  IniState state = kIniReading;       // state of the handle
 };
 
-// The process-wide handle table.
+// The process-wide handle table iniSlots, the state of the reader.
 struct IniTable {
   bool setUp = false;                      // set up by the first IniOpen
   std::array<IniSlot, kIniSlots> slots{};  // handles 0, 1 and 2
 };
 
-IniTable &Table() {
+IniTable &iniSlots() {
   static IniTable table;
   return table;
 }
 
 // The slot of an open handle, or null with errno 22.
 IniSlot *OpenSlot(int hdl) {
-  IniTable &table = Table();
+  IniTable &table = iniSlots();
   if (!table.setUp || hdl < 0 || hdl >= kIniSlots || table.slots[static_cast<std::size_t>(hdl)].stream == nullptr) {
     errno = EINVAL;
     return nullptr;
   }
   return &table.slots[static_cast<std::size_t>(hdl)];
+}
+
+// A handle's state after looking for its section: reading it, at the end of the
+// file when it is missing, or failed.
+IniState StateAfterFind(IniFound found) noexcept {
+  switch (found) {
+    case kIniFound: return kIniReading;
+    case kIniNotFound: return kIniEnd;
+    default: return kIniFailed;
+  }
 }
 
 }  // namespace
@@ -220,39 +230,39 @@ bool IniStream::Seek(const Mark &mark) {
 // Stream-level readers
 // ---------------------------------------------------------------------------
 
-int IniFindSection(IniStream &in, std::string_view name, std::FILE *copy) {
+IniFound IniFindSection(IniStream &in, std::string_view name, std::FILE *copy) {
   for (;;) {
     const bool lineStart = in.AtLineStart();
     std::string_view line;
     const IniStream::Read r = in.NextLine(line);
-    if (r == IniStream::kEnd) return 0;
-    if (r == IniStream::kError) return -1;
-    if (copy != nullptr && std::fwrite(line.data(), 1, line.size(), copy) != line.size()) return -1;
+    if (r == IniStream::kEnd) return kIniNotFound;
+    if (r == IniStream::kError) return kIniFindFailed;
+    if (copy != nullptr && std::fwrite(line.data(), 1, line.size(), copy) != line.size()) return kIniFindFailed;
     std::string_view header;
     if ((copy == nullptr || lineStart) && IniParseHeader(IniLineText(line), header) && EqualNoCase(header, name)) {
-      return 1;
+      return kIniFound;
     }
   }
 }
 
-int IniFindEntry(IniStream &in, std::string_view name, std::string &value) {
+IniFound IniFindEntry(IniStream &in, std::string_view name, std::string &value) {
   for (;;) {
     std::string_view line;
     const IniStream::Read r = in.NextLine(line);
-    if (r == IniStream::kEnd) return 0;
-    if (r == IniStream::kError) return -1;
+    if (r == IniStream::kEnd) return kIniNotFound;
+    if (r == IniStream::kError) return kIniFindFailed;
     const std::string_view text = IniLineText(line);
-    if (!text.empty() && text.front() == '[') return 0;
+    if (!text.empty() && text.front() == '[') return kIniNotFound;
     std::string_view entryName;
     std::string_view entryValue;
     if (IniParseEntry(text, entryName, entryValue) && EqualNoCase(entryName, name)) {
       value.assign(entryValue);
-      return 1;
+      return kIniFound;
     }
   }
 }
 
-int IniReadEntry(IniStream &in, char *name, std::size_t nameSize, char *value, std::size_t valueSize) {
+IniState IniReadEntry(IniStream &in, char *name, std::size_t nameSize, char *value, std::size_t valueSize) {
   for (;;) {
     const IniStream::Mark before = in.Tell();
     std::string_view line;
@@ -274,7 +284,7 @@ int IniReadEntry(IniStream &in, char *name, std::size_t nameSize, char *value, s
   }
 }
 
-int IniReadSection(IniStream &in, char *buffer, std::size_t size) {
+IniState IniReadSection(IniStream &in, char *buffer, std::size_t size) {
   for (;;) {
     std::string_view line;
     const IniStream::Read r = in.NextLine(line);
@@ -293,7 +303,7 @@ int IniReadSection(IniStream &in, char *buffer, std::size_t size) {
 // ---------------------------------------------------------------------------
 
 int IniOpen(const char *fname, const char *section) {
-  IniTable &table = Table();
+  IniTable &table = iniSlots();
   table.setUp = true;
   IniSlot *slot = nullptr;
   for (IniSlot &candidate : table.slots) {
@@ -310,14 +320,13 @@ int IniOpen(const char *fname, const char *section) {
   if (slot->stream == nullptr) return -1;
   slot->state = kIniReading;
   if (section != nullptr && *section != '\0') {
-    const int found = IniFindSection(*slot->stream, section, nullptr);
-    slot->state = found == 1 ? kIniReading : found == 0 ? kIniEnd : kIniFailed;
+    slot->state = StateAfterFind(IniFindSection(*slot->stream, section, nullptr));
   }
   return static_cast<int>(slot - table.slots.data());
 }
 
 int IniClose(int hdl) {
-  IniTable &table = Table();
+  IniTable &table = iniSlots();
   if (!table.setUp || hdl < 0 || hdl >= kIniSlots) {
     errno = EINVAL;
     return -1;
@@ -331,7 +340,7 @@ int IniClose(int hdl) {
 }
 
 void IniCloseAll() {
-  IniTable &table = Table();
+  IniTable &table = iniSlots();
   for (IniSlot &slot : table.slots) {
     slot.stream.reset();
     slot.state = kIniReading;
@@ -339,19 +348,18 @@ void IniCloseAll() {
   table.setUp = false;
 }
 
-int IniSeekSection(int hdl, const char *section) {
+IniState IniSeekSection(int hdl, const char *section) {
   IniSlot *slot = OpenSlot(hdl);
   if (slot == nullptr) return kIniFailed;
   if (!slot->stream->Rewind()) return slot->state = kIniFailed;
   slot->state = kIniReading;
   if (section != nullptr && *section != '\0') {
-    const int found = IniFindSection(*slot->stream, section, nullptr);
-    slot->state = found == 1 ? kIniReading : found == 0 ? kIniEnd : kIniFailed;
+    slot->state = StateAfterFind(IniFindSection(*slot->stream, section, nullptr));
   }
   return slot->state;
 }
 
-int IniNextLine(int hdl, char *buffer, int size, std::size_t &length) {
+IniState IniNextLine(int hdl, char *buffer, int size, std::size_t &length) {
   length = 0;
   IniSlot *slot = OpenSlot(hdl);
   if (slot == nullptr) return kIniFailed;
@@ -381,7 +389,7 @@ int IniNextLine(int hdl, char *buffer, int size, std::size_t &length) {
   return slot->state = kIniReading;
 }
 
-int IniNextSection(int hdl, char *buffer, int size) {
+IniState IniNextSection(int hdl, char *buffer, int size) {
   IniSlot *slot = OpenSlot(hdl);
   if (slot == nullptr) return kIniFailed;
   if (size < 1 || buffer == nullptr) {
@@ -391,7 +399,7 @@ int IniNextSection(int hdl, char *buffer, int size) {
   return slot->state = IniReadSection(*slot->stream, buffer, static_cast<std::size_t>(size));
 }
 
-int IniNextEntry(int hdl, char *name, int nameSize, char *value, int valueSize) {
+IniState IniNextEntry(int hdl, char *name, int nameSize, char *value, int valueSize) {
   IniSlot *slot = OpenSlot(hdl);
   if (slot == nullptr) return kIniFailed;
   if (nameSize < 1 || valueSize < 1 || name == nullptr || value == nullptr) {
@@ -402,8 +410,8 @@ int IniNextEntry(int hdl, char *name, int nameSize, char *value, int valueSize) 
                                     static_cast<std::size_t>(valueSize));
 }
 
-int IniHandleState(int hdl) noexcept {
-  const IniTable &table = Table();
+IniState IniHandleState(int hdl) noexcept {
+  const IniTable &table = iniSlots();
   if (!table.setUp || hdl < 0 || hdl >= kIniSlots || table.slots[static_cast<std::size_t>(hdl)].stream == nullptr) {
     return kIniFailed;
   }
@@ -411,5 +419,6 @@ int IniHandleState(int hdl) noexcept {
 }
 
 void ResetIniForTest() { IniCloseAll(); }
+VL_STATE_RESET(ResetIniForTest);
 
 }  // namespace vl

@@ -14,6 +14,7 @@
 
 #include "host.h"
 #include "ini_host.h"
+#include "ini_int.h"
 
 namespace vl {
 namespace {
@@ -33,8 +34,8 @@ constinit const IniWriteOps *writeOps = &kRealOps;
 bool LookUpValue(const char *fname, const char *section, const char *entry, std::string &value) {
   const auto in = IniStream::Open(fname);
   if (in == nullptr) return false;
-  if (*section != '\0' && IniFindSection(*in, section, nullptr) != 1) return false;
-  if (IniFindEntry(*in, entry, value) != 1) return false;
+  if (*section != '\0' && IniFindSection(*in, section, nullptr) != kIniFound) return false;
+  if (IniFindEntry(*in, entry, value) != kIniFound) return false;
   if (value.size() > kValueMax) value.resize(kValueMax);
   return true;
 }
@@ -140,9 +141,9 @@ bool CopyRest(IniStream &in, std::FILE *out) {
 // gets its own line.
 bool CopyWithEntry(IniStream &in, std::FILE *out, const char *section, const char *entry, const char *value) {
   if (*section != '\0') {
-    const int found = IniFindSection(in, section, out);
-    if (found < 0) return false;
-    if (found == 0) {
+    const IniFound found = IniFindSection(in, section, out);
+    if (found == kIniFindFailed) return false;
+    if (found == kIniNotFound) {
       return std::fprintf(out, "\r\n[%s]\r\n", section) >= 0 && PutEntry(out, entry, value);
     }
   }
@@ -245,6 +246,11 @@ IniWrite IniWriteEntry(const char *fname, const char *section, const char *entry
 }
 
 void SetIniWriteOpsForTest(const IniWriteOps *ops) noexcept { writeOps = ops != nullptr ? ops : &kRealOps; }
+
+namespace {
+void ResetIniWriteOps() { SetIniWriteOpsForTest(nullptr); }
+VL_STATE_RESET(ResetIniWriteOps);
+}  // namespace
 
 }  // namespace vl
 

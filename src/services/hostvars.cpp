@@ -12,7 +12,7 @@
 #include <limits>
 #include <new>
 
-#include "services.h"
+#include "services_int.h"
 
 namespace vl {
 namespace {
@@ -153,6 +153,7 @@ VarState &Vars() noexcept {
 long VarEntryOf(std::string_view name) noexcept { return FindEntry(Vars(), name, HashName(name)); }
 
 void ResetVarsForTest() noexcept { Vars() = VarState{}; }
+VL_STATE_RESET(ResetVarsForTest);
 
 }  // namespace vl
 

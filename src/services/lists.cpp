@@ -5,7 +5,7 @@
 #include <iterator>
 #include <new>
 
-#include "services.h"
+#include "services_int.h"
 
 namespace vl {
 namespace {
@@ -121,6 +121,7 @@ ListState &Lists() noexcept {
 void ResetListsForTest() noexcept {
   for (auto &slot : Lists().slots) slot.reset();
 }
+VL_STATE_RESET(ResetListsForTest);
 
 }  // namespace vl
 

@@ -14,7 +14,7 @@
 #include "buffers.h"
 #include "host.h"
 #include "ini.h"
-#include "services.h"
+#include "services_int.h"
 
 namespace vl {
 namespace {
@@ -49,7 +49,7 @@ constexpr const char *kPrefix = "Mdf_";
 constexpr int kNameSize = 80;    // name buffer of the entry reader
 constexpr int kValueSize = 256;  // value buffer of the entry reader
 
-// The process-wide table: the values of the section read last and the flags of
+// The process-wide cache: the values of the section read last and the flags of
 // the current call.
 struct MdfState {
   std::array<std::optional<std::string>, kMdfItems.size()> values;  // none until read
@@ -59,7 +59,7 @@ struct MdfState {
   std::string cacheFile;                                            // file they were read from
 };
 
-MdfState &State() {
+MdfState &MdfCache() {
   static MdfState state;
   return state;
 }
@@ -140,7 +140,7 @@ void ReadSection(MdfState &state, const char *fname, const char *section, std::i
   char value[kValueSize];
   for (;;) {
     errno = 0;
-    const int read = IniNextEntry(hdl, name, kNameSize, value, kValueSize);
+    const IniState read = IniNextEntry(hdl, name, kNameSize, value, kValueSize);
     if (read != kIniReading) {
       // A read error is no end of the section: the values would be incomplete.
       if (read == kIniFailed && rc == 0) rc = NegatedErrno();
@@ -177,17 +177,18 @@ bool WriteXbuf(const MdfState &state, HostString *xbuf) {
 }  // namespace
 
 void ResetMdfForTest() {
-  MdfState &state = State();
+  MdfState &state = MdfCache();
   DropCache(state);
   state.selected.fill(false);
   state.filterActive = false;
 }
+VL_STATE_RESET(ResetMdfForTest);
 
 }  // namespace vl
 
 std::int32_t mdf_Get(const char *fname, const char *section, const char *filter, HostString *xbuf,
                      std::int32_t *rc_p) {
-  vl::MdfState &state = vl::State();
+  vl::MdfState &state = vl::MdfCache();
   fname = vl::OrEmpty(fname);
   section = vl::OrEmpty(section);
   std::int32_t rc = 0;

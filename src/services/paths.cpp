@@ -11,7 +11,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "services.h"
+#include "services_int.h"
 
 namespace vl {
 namespace {

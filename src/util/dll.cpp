@@ -53,7 +53,7 @@ std::int32_t dll_Debug(std::int32_t debug) {
 }
 
 std::int32_t dll_SetDebugFlags(const char *fs, const char *fname) {
-  vl::TraceConfig &trace = vl::traceConfig;
+  vl::TraceConfig &trace = vl::Trace();
   trace.flags.fill(0);
   for (const char *p = vl::OrEmpty(fs); *p != '\0';) {
     const char taken = *p++;

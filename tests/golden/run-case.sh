@@ -12,15 +12,29 @@
 #                   line, sorted (so that a failed run is seen to leave nothing behind)
 #   mask            sed -E script applied to the outputs and files before comparing
 #                   (for times and dates that change from run to run)
+#   locales         the generated locales the case needs, one per line: without
+#                   one of them the case is skipped (exit code 77)
 # The program runs in a scratch copy of the folder, so it may write files there.
 set -u
 prog=$1
 case_dir=$(cd "$2" && pwd)
+
+if [ -f "$case_dir/locales" ]; then
+  while IFS= read -r name; do
+    [ -n "$name" ] || continue
+    # `locale` cannot switch to a locale that is not installed, and says so.
+    if LC_ALL=$name locale charmap 2>&1 >/dev/null | grep -q 'Cannot set'; then
+      echo "skipped: locale $name is not installed (README.md, \"Test locales\", says how to generate it)"
+      exit 77
+    fi
+  done < "$case_dir/locales"
+fi
+
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
 cp -a "$case_dir"/. "$work"/
-rm -rf "$work"/expected.* "$work"/mask
+rm -rf "$work"/expected.* "$work"/mask "$work"/locales
 cd "$work" || exit 2
 
 args=()

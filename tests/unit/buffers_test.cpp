@@ -151,13 +151,7 @@ TEST(XbufTest, WriterStopsWhenFull) {
   EXPECT_EQ(std::string(buf, w.Length()), "XAb~0~3~abc$");
 }
 
-class CsdxTest : public ::testing::Test {
- protected:
-  void TearDown() override {
-    vl::CSDX_Reset();
-    vl::FailAllocationsAfter(-1);
-  }
-};
+class CsdxTest : public vltest::StateTest {};
 
 TEST_F(CsdxTest, PackStringWritesHeaderAndBytes) {
   ASSERT_EQ(vl::CSDX_PackString("abc~$", 5), vl::kOk);

@@ -9,6 +9,7 @@
 
 #include "format.h"
 #include "format_host.h"
+#include "format_testutil.h"
 #include "host.h"
 #include "testutil.h"
 
@@ -16,10 +17,12 @@
 namespace {
 
 // The built-in language information (German names and formats) of the "C" locale.
-class FmtDateTest : public ::testing::Test {
+class FmtDateTest : public vltest::StateTest {
  protected:
-  static void SetUpTestSuite() { ASSERT_EQ(vl::define_locale(""), 0); }
-  static void TearDownTestSuite() { vl::ResetLocaleForTest(); }
+  void SetUp() override {
+    StateTest::SetUp();
+    ASSERT_EQ(vl::define_locale(""), 0);
+  }
 };
 
 std::tm Date(int y, int m, int d, int hour = 0, int min = 0, int sec = 0) {
@@ -40,7 +43,7 @@ struct Case {
 
 void Check(const std::tm &tm, const Case &c) {
   SCOPED_TRACE(std::string("[") + c.format + "] len " + std::to_string(c.len));
-  std::string out;
+  vl::FieldText out;
   EXPECT_EQ(vl::FmtDate(out, tm, c.len, c.format), c.result);
   EXPECT_EQ(out, c.expected);
 }
@@ -120,7 +123,7 @@ TEST_F(FmtDateTest, Overflow) {
 
 TEST_F(FmtDateTest, TraceLines) {
   vltest::TraceCapture trace("F2");
-  std::string out;
+  vl::FieldText out;
   vl::FmtDate(out, Date(2026, 12, 7), 8, "%d.%m.%y");
   vl::FmtDate(out, Date(2026, 12, 7), 2, "%d.%m.%y");
   EXPECT_EQ(trace.Joined(),
@@ -136,10 +139,7 @@ namespace {
 //   5. FldScanWeek's date mark and its trace lines.
 //   6. Scanning results out of the 32-bit range.
 //   7. Field lengths beyond the work field.
-class DateFieldTest : public FmtDateTest {
- protected:
-  void TearDown() override { vl::dateState = vl::DateState{}; }
-};
+class DateFieldTest : public FmtDateTest {};
 
 TEST_F(DateFieldTest, WeekScannerMarksDatesAndTraces) {
   vltest::TraceCapture trace("F3");
@@ -173,7 +173,7 @@ TEST_F(DateFieldTest, ScansNeverOverflowTheResult) {
 // A field longer than the work field keeps a text that fits there; a longer text
 // is a row of fill characters as long as the work field.
 TEST_F(DateFieldTest, LongFieldsKeepATextThatFitsTheWorkField) {
-  std::string out;
+  vl::FieldText out;
   EXPECT_EQ(vl::FldFmtDate(out, 20065, true, vl::kTextWork, "%d"), 1);
   EXPECT_EQ(out, "07");
   EXPECT_EQ(vl::FldFmtDate(out, 20065, true, vl::kTextWork + 1, "%d"), 1);
@@ -198,7 +198,8 @@ TEST_F(DateFieldTest, LongFieldsKeepATextThatFitsTheWorkField) {
 // is not.
 TEST_F(DateFieldTest, EmptyDateFormatRunsTheFormatter) {
   vltest::TraceCapture trace("F2");
-  std::string out = "x";
+  vl::FieldText out;
+  out.Assign("x");
   EXPECT_EQ(vl::FldFmtDate(out, 20065, true, 8, ""), 1);
   EXPECT_EQ(out, "");
   EXPECT_EQ(vl::FldFmtDate(out, 20261207, false, 8, nullptr), 1);
@@ -223,7 +224,7 @@ TEST_F(DateFieldTest, MonthValuesShowTheFirstDayOfTheirMonth) {
   };
   for (const auto &c : cases) {
     SCOPED_TRACE(c.value);
-    std::string out;
+    vl::FieldText out;
     EXPECT_EQ(vl::FldFmtMonth(out, c.value, 20, "%d.%m.%Y"), 1);
     EXPECT_EQ(out, c.expected);
   }
@@ -234,7 +235,7 @@ TEST_F(DateFieldTest, Y2kModeTracesItsEntryAndKeepsTheModeOnAFailure) {
   EXPECT_EQ(dict_Y2kMode(1), vl::kHostOk);
   EXPECT_EQ(dict_Y2kMode(3), vl::kHostFailed);
   EXPECT_EQ(dict_Y2kMode(INT32_MIN), vl::kHostFailed);
-  EXPECT_EQ(vl::dateState.y2kMode, 1);
+  EXPECT_EQ(vl::Locale().y2kMode, 1);
   const auto &lines = trace.lines();
   ASSERT_EQ(lines.size(), 5u) << trace.Joined();
   for (std::size_t i : {0u, 1u, 3u}) EXPECT_EQ(lines[i].rfind("F3: dict_Y2kMode(): file ", 0), 0u) << lines[i];
@@ -243,12 +244,12 @@ TEST_F(DateFieldTest, Y2kModeTracesItsEntryAndKeepsTheModeOnAFailure) {
 }
 
 TEST_F(DateFieldTest, WeekDefaultsComeFromTheLocale) {
-  std::string out;
+  vl::FieldText out;
   vl::FldFmtWeek(out, 202650, 0, "KW", nullptr);
   EXPECT_EQ(out, "50/26");
   vl::FldFmtWeek(out, 202650, 4, "KW", "");  // a given length stays
   EXPECT_EQ(out, "????");
-  vl::dateState.y2kMode = 1;
+  vl::Locale().y2kMode = 1;
   vl::FldFmtWeek(out, 9950, 0, "KW", "");  // below 100000: a week in mode 1, of 1999
   EXPECT_EQ(out, "50/99");
   vl::FldFmtWeek(out, 100101, 0, "YMD", "");  // a date in mode 1

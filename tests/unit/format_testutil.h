@@ -8,10 +8,16 @@
 #include <clocale>
 #include <cstring>
 #include <initializer_list>
+#include <ostream>
 #include <string>
 
 #include "buffers.h"
 #include "format.h"
+
+namespace vl {
+// Field texts in failure messages of the tests.
+inline void PrintTo(const FieldText &text, std::ostream *os) { *os << '"' << text.view() << '"'; }
+}  // namespace vl
 
 namespace fmttest {
 

@@ -21,14 +21,7 @@ using vltest::HostBuf;
 using vltest::ReadFile;
 using vltest::TempDir;
 
-class FrameTest : public ::testing::Test {
- protected:
-  void TearDown() override {
-    dll_SetDebugFlags("", "");
-    vl::ResetTraceForTest();
-    vl::SetClockForTest(nullptr);
-  }
-};
+class FrameTest : public vltest::StateTest {};
 
 TEST_F(FrameTest, FlagTextsSetLevels) {
   struct Case {
@@ -47,15 +40,15 @@ TEST_F(FrameTest, FlagTextsSetLevels) {
   for (const Case &c : cases) {
     SCOPED_TRACE(c.fs);
     EXPECT_EQ(dll_SetDebugFlags(c.fs, ""), 0);
-    EXPECT_EQ(vl::traceConfig.flags[static_cast<unsigned>(c.letter - 'A')], c.level);
+    EXPECT_EQ(vl::Trace().flags[static_cast<unsigned>(c.letter - 'A')], c.level);
   }
 }
 
 TEST_F(FrameTest, NullFlagTextsAndNamesAreEmpty) {
   EXPECT_EQ(dll_SetDebugFlags("D3", ""), 0);
   EXPECT_EQ(dll_SetDebugFlags(nullptr, nullptr), 0);
-  EXPECT_EQ(vl::traceConfig.flags['D' - 'A'], 0);
-  EXPECT_EQ(vl::traceConfig.file, nullptr);
+  EXPECT_EQ(vl::Trace().flags['D' - 'A'], 0);
+  EXPECT_EQ(vl::Trace().file, nullptr);
 }
 
 TEST_F(FrameTest, TraceLineFiltersAndFormats) {
@@ -124,10 +117,10 @@ TEST_F(FrameTest, UnopenableNameLeavesNoFile) {
   TempDir dir;
   const std::string bad = dir / "missing/x.log";
   ASSERT_EQ(dll_SetDebugFlags("D", bad.c_str()), 0);
-  EXPECT_EQ(vl::traceConfig.file, nullptr);
-  EXPECT_EQ(vl::traceConfig.flags['D' - 'A'], 1);
+  EXPECT_EQ(vl::Trace().file, nullptr);
+  EXPECT_EQ(vl::Trace().flags['D' - 'A'], 1);
   ASSERT_EQ(dll_SetDebugFlags("D", dir.path().c_str()), 0);  // a folder
-  EXPECT_EQ(vl::traceConfig.file, nullptr);
+  EXPECT_EQ(vl::Trace().file, nullptr);
 }
 
 TEST_F(FrameTest, BoundWriterGetsTheTextAlone) {

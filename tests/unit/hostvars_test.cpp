@@ -13,20 +13,15 @@
 #include <set>
 #include <string>
 
-#include "services.h"
+#include "services_int.h"
 #include "testutil.h"
 
 namespace {
 
 using vltest::HostBuf;
 
-class HostVarsTest : public ::testing::Test {
+class HostVarsTest : public vltest::StateTest {
  protected:
-  void TearDown() override {
-    vl::FailAllocationsAfter(-1);
-    vl::ResetVarsForTest();
-  }
-
   static std::int32_t Set(const std::string &name, const std::string &value) {
     HostBuf n(static_cast<int>(name.size()), name);
     HostBuf v(static_cast<int>(value.size()), value);

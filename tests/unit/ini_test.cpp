@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "ini.h"
+#include "ini_int.h"
 #include "testutil.h"
 
 namespace {
@@ -19,10 +20,8 @@ namespace {
 using vltest::TempDir;
 using vltest::WriteFile;
 
-class IniTest : public ::testing::Test {
+class IniTest : public vltest::StateTest {
  protected:
-  void SetUp() override { vl::ResetIniForTest(); }
-  void TearDown() override { vl::ResetIniForTest(); }
   std::string File(const std::string &name, const std::string &bytes) {
     const std::string path = dir / name;
     WriteFile(path, bytes);

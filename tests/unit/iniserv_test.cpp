@@ -26,13 +26,8 @@ using vltest::TempDir;
 using vltest::TraceCapture;
 using vltest::WriteFile;
 
-class IniServ : public ::testing::Test {
+class IniServ : public vltest::StateTest {
  protected:
-  void SetUp() override { vl::ResetIniForTest(); }
-  void TearDown() override {
-    vl::ResetIniForTest();
-    vl::SetIniWriteOpsForTest(nullptr);
-  }
   std::string File(const std::string &name, const std::string &bytes) {
     const std::string path = dir / name;
     WriteFile(path, bytes);

@@ -14,20 +14,15 @@
 #include <string>
 #include <vector>
 
-#include "services.h"
+#include "services_int.h"
 #include "testutil.h"
 
 namespace {
 
 using vltest::HostBuf;
 
-class ListsTest : public ::testing::Test {
+class ListsTest : public vltest::StateTest {
  protected:
-  void TearDown() override {
-    vl::FailAllocationsAfter(-1);
-    vl::ResetListsForTest();
-  }
-
   // A new list holding the given elements; fails the test when it cannot.
   static std::int32_t MakeList(const std::vector<std::string> &elements, const std::string &name = "L") {
     HostBuf n(static_cast<int>(name.size()), name);

@@ -23,6 +23,7 @@
 #include "buffers_host.h"
 #include "format.h"
 #include "format_host.h"
+#include "format_int.h"
 #include "format_testutil.h"
 #include "host.h"
 #include "testutil.h"
@@ -45,30 +46,12 @@ const std::string kCLangInfo =
     "24~%a., %d. %b %Y, %H:%M:%S14~%a., %d. %b %Y8~%H:%M:%S0~0~8~%H:%M:%S"
     "1~.0~0~1~?1~-8~%d.%m.%y8~8~%d.%m.%y10~5~%H:%M5~2~5~%m/%y5~5~%W/%y5~";
 
-bool HaveLocale(const char *name) {
-  const bool have = std::setlocale(LC_ALL, name) != nullptr;
-  std::setlocale(LC_ALL, "C");
-  return have;
-}
-
 std::string ProcessLocale(int category) {
   const char *name = std::setlocale(category, nullptr);
   return name != nullptr ? name : "";
 }
 
-class LocaleTest : public ::testing::Test {
- protected:
-  void SetUp() override { Clean(); }
-  void TearDown() override { Clean(); }
-  static void Clean() {
-    vl::ResetLocaleForTest();
-    vl::CSDX_Reset();
-    vl::FailAllocationsAfter(-1);
-    vl::SetEnvForTest(nullptr);
-    vl::ResetTraceForTest();
-    std::setlocale(LC_ALL, "C");
-  }
-};
+class LocaleTest : public vltest::StateTest {};
 
 // ---------------------------------------------------------------------------
 // 1. The "C" buffer
@@ -88,14 +71,14 @@ TEST_F(LocaleTest, CBufferHasItsFixedLayout) {
 TEST_F(LocaleTest, NullAndEmptyListsBuildTheCLocale) {
   ASSERT_EQ(dll_SetLocale(nullptr), 0);
   EXPECT_EQ(StreamBytes().size(), 2456u);
-  EXPECT_STREQ(vl::LangInfo.decimalPoint.c_str(), ".");
+  EXPECT_STREQ(vl::Locale().LangInfo.decimalPoint.c_str(), ".");
 }
 
 TEST_F(LocaleTest, AsciiClassesAgreeWithTheCLibrary) {
   ASSERT_EQ(dll_SetLocale(""), 0);
   for (int c = 0; c < 0x80; ++c) {
     SCOPED_TRACE(c);
-    const std::uint32_t m = vl::LocaleClass[static_cast<std::size_t>(c)];
+    const std::uint32_t m = vl::Locale().LocaleClass[static_cast<std::size_t>(c)];
     EXPECT_EQ((m & vl::CC_ALNUM) != 0, std::isalnum(c) != 0);
     EXPECT_EQ((m & vl::CC_ALPHA) != 0, std::isalpha(c) != 0);
     EXPECT_EQ((m & vl::CC_CNTRL) != 0, std::iscntrl(c) != 0);
@@ -108,8 +91,8 @@ TEST_F(LocaleTest, AsciiClassesAgreeWithTheCLibrary) {
     EXPECT_EQ((m & vl::CC_UPPER) != 0, std::isupper(c) != 0);
     EXPECT_EQ((m & vl::CC_XDIGIT) != 0, std::isxdigit(c) != 0);
     EXPECT_NE(m & vl::CC_ASCII, 0u);
-    EXPECT_EQ(vl::LocaleUpper[static_cast<std::size_t>(c)], std::toupper(c));
-    EXPECT_EQ(vl::LocaleLower[static_cast<std::size_t>(c)], std::tolower(c));
+    EXPECT_EQ(vl::Locale().LocaleUpper[static_cast<std::size_t>(c)], std::toupper(c));
+    EXPECT_EQ(vl::Locale().LocaleLower[static_cast<std::size_t>(c)], std::tolower(c));
   }
 }
 
@@ -130,7 +113,7 @@ TEST_F(LocaleTest, UpperHalfFollowsTheRoman8Runs) {
   const std::string is = StreamBytes().substr(10, 1024);
   for (const auto &[code, mask] : masks) {
     SCOPED_TRACE(code);
-    EXPECT_EQ(vl::LocaleClass[static_cast<std::size_t>(code)], mask);
+    EXPECT_EQ(vl::Locale().LocaleClass[static_cast<std::size_t>(code)], mask);
     char hex[5];
     std::snprintf(hex, sizeof hex, "%04X", mask);
     EXPECT_EQ(is.substr(static_cast<std::size_t>(code) * 4, 4), hex);
@@ -151,24 +134,24 @@ TEST_F(LocaleTest, CasePairsOfTheUpperHalf) {
     SCOPED_TRACE(code);
     const auto it = upper.find(code);
     const int up = it != upper.end() ? it->second : code;
-    EXPECT_EQ(vl::LocaleUpper[static_cast<std::size_t>(code)], up);
+    EXPECT_EQ(vl::Locale().LocaleUpper[static_cast<std::size_t>(code)], up);
     char hex[3];
     std::snprintf(hex, sizeof hex, "%02X", up);
     EXPECT_EQ(buf.substr(10 + 1024 + static_cast<std::size_t>(code) * 2, 2), hex);
     if (up != code) {
-      EXPECT_EQ(vl::LocaleLower[static_cast<std::size_t>(up)], code);
-      EXPECT_NE(vl::LocaleClass[static_cast<std::size_t>(code)] & vl::CC_LOWER, 0u);
-      EXPECT_NE(vl::LocaleClass[static_cast<std::size_t>(up)] & vl::CC_UPPER, 0u);
+      EXPECT_EQ(vl::Locale().LocaleLower[static_cast<std::size_t>(up)], code);
+      EXPECT_NE(vl::Locale().LocaleClass[static_cast<std::size_t>(code)] & vl::CC_LOWER, 0u);
+      EXPECT_NE(vl::Locale().LocaleClass[static_cast<std::size_t>(up)] & vl::CC_UPPER, 0u);
     }
   }
   // 0xDE is both cases and maps to itself both ways.
-  EXPECT_EQ(vl::LocaleUpper[0xDE], 0xDE);
-  EXPECT_EQ(vl::LocaleLower[0xDE], 0xDE);
+  EXPECT_EQ(vl::Locale().LocaleUpper[0xDE], 0xDE);
+  EXPECT_EQ(vl::Locale().LocaleLower[0xDE], 0xDE);
 }
 
 TEST_F(LocaleTest, LangInfoHoldsTheNamesAndDefaults) {
   ASSERT_EQ(dll_SetLocale(""), 0);
-  const vl::LanguageInfo &li = vl::LangInfo;
+  const vl::LanguageInfo &li = vl::Locale().LangInfo;
   EXPECT_EQ(li.dayAbbr[0].view(), "So");
   EXPECT_EQ(li.dayAbbr[6].view(), "Sa");
   EXPECT_EQ(li.dayName[4].view(), "Donnerstag");
@@ -200,12 +183,12 @@ TEST_F(LocaleTest, LangInfoHoldsTheNamesAndDefaults) {
 }
 
 TEST_F(LocaleTest, StateAtLoadIsEmpty) {
-  EXPECT_EQ(vl::LocaleClass['A'], 0u);
-  EXPECT_EQ(vl::LocaleUpper['a'], 0);
-  EXPECT_FALSE(vl::LangInfo.dayAbbr[0].present());
-  EXPECT_FALSE(vl::LangInfo.dateFormatYmd.present());
-  EXPECT_TRUE(vl::LangInfo.decimalPoint.present());  // the shared empty string
-  EXPECT_EQ(vl::LangInfo.decimalPoint.Char(), '\0');
+  EXPECT_EQ(vl::Locale().LocaleClass['A'], 0u);
+  EXPECT_EQ(vl::Locale().LocaleUpper['a'], 0);
+  EXPECT_FALSE(vl::Locale().LangInfo.dayAbbr[0].present());
+  EXPECT_FALSE(vl::Locale().LangInfo.dateFormatYmd.present());
+  EXPECT_TRUE(vl::Locale().LangInfo.decimalPoint.present());  // the shared empty string
+  EXPECT_EQ(vl::Locale().LangInfo.decimalPoint.Char(), '\0');
   EXPECT_EQ(vl::OverflowFill(), '?');
 }
 
@@ -230,13 +213,11 @@ TEST_F(LocaleTest, RealLocalesGiveTheirNumericConventions) {
   };
   for (const Case &c : cases) {
     SCOPED_TRACE(c.list);
-    if (!HaveLocale("de_DE") || !HaveLocale("en_IN.utf8") || !HaveLocale("fr_FR")) {
-      GTEST_SKIP() << "locales de_DE, en_IN.utf8 and fr_FR are not installed";
-    }
+    VL_SKIP_WITHOUT_LOCALES("de_DE", "en_IN.utf8", "fr_FR");
     ASSERT_EQ(dll_SetLocale(c.list), 0);
-    EXPECT_EQ(vl::LangInfo.decimalPoint.view(), c.point);
-    EXPECT_EQ(vl::LangInfo.thousandsSep.view(), c.thousands);
-    EXPECT_EQ(vl::LangInfo.grouping.view(), c.grouping);
+    EXPECT_EQ(vl::Locale().LangInfo.decimalPoint.view(), c.point);
+    EXPECT_EQ(vl::Locale().LangInfo.thousandsSep.view(), c.thousands);
+    EXPECT_EQ(vl::Locale().LangInfo.grouping.view(), c.grouping);
     const std::string buf = StreamBytes();
     const std::string expected = std::string(c.section) + "1~?1~-" + fmttest::kDefaultsTail;
     EXPECT_EQ(buf.substr(buf.size() - expected.size()), expected);
@@ -289,19 +270,19 @@ TEST_F(LocaleTest, BadListsFailAndChangeNothing) {
     TraceCapture trace("N1");
     EXPECT_EQ(dll_SetLocale(c.list), 19);
     EXPECT_EQ(trace.Joined(), std::string(c.line) + "\n");
-    EXPECT_EQ(vl::LangInfo.decimalPoint.view(), ",");
-    EXPECT_EQ(vl::LangInfo.grouping.view(), "\x03");
+    EXPECT_EQ(vl::Locale().LangInfo.decimalPoint.view(), ",");
+    EXPECT_EQ(vl::Locale().LangInfo.grouping.view(), "\x03");
     EXPECT_EQ(StreamBytes(), stream);
     EXPECT_EQ(ProcessLocale(LC_ALL), "C");
   }
 }
 
 TEST_F(LocaleTest, AcceptedPairsBeforeAFailureLeaveNoTrace) {
-  if (!HaveLocale("de_DE")) GTEST_SKIP() << "de_DE is not installed";
+  VL_SKIP_WITHOUT_LOCALES("de_DE");
   ASSERT_EQ(dll_SetLocale(""), 0);
   EXPECT_EQ(dll_SetLocale("NUMERIC=de_DE,BAD=x"), 19);
   EXPECT_EQ(ProcessLocale(LC_NUMERIC), "C");
-  EXPECT_EQ(vl::LangInfo.decimalPoint.view(), ".");
+  EXPECT_EQ(vl::Locale().LangInfo.decimalPoint.view(), ".");
   ASSERT_EQ(dll_SetLocale("LANG=de_DE"), 0);
   EXPECT_EQ(ProcessLocale(LC_ALL), "C");
   EXPECT_EQ(ProcessLocale(LC_CTYPE), "C");
@@ -342,7 +323,7 @@ TEST_F(LocaleTest, HeapOverflowWhilePacking) {
   EXPECT_EQ(trace.Joined(), "D1: BuildLocale() failed: heap overflow\n");
   EXPECT_EQ(vl::csdxBuf().buffer, nullptr);
   EXPECT_EQ(ProcessLocale(LC_ALL), "C");
-  EXPECT_EQ(vl::LangInfo.dayAbbr[0].view(), "So");  // the tables stay
+  EXPECT_EQ(vl::Locale().LangInfo.dayAbbr[0].view(), "So");  // the tables stay
 }
 
 TEST_F(LocaleTest, HeapOverflowWhileDecoding) {
@@ -352,9 +333,9 @@ TEST_F(LocaleTest, HeapOverflowWhileDecoding) {
   EXPECT_EQ(dll_SetLocale(""), 2);
   EXPECT_EQ(trace.Joined(), "D1: GetLocaleInfo() failed: heap overflow [LANGINFO]\n");
   EXPECT_EQ(vl::csdxBuf().buffer, nullptr);
-  EXPECT_FALSE(vl::LangInfo.dayAbbr[0].present());
-  EXPECT_FALSE(vl::LangInfo.decimalPoint.present());
-  EXPECT_FALSE(vl::LangInfo.weekFormat.present());
+  EXPECT_FALSE(vl::Locale().LangInfo.dayAbbr[0].present());
+  EXPECT_FALSE(vl::Locale().LangInfo.decimalPoint.present());
+  EXPECT_FALSE(vl::Locale().LangInfo.weekFormat.present());
 }
 
 // ---------------------------------------------------------------------------
@@ -445,13 +426,13 @@ std::string HandWrittenBody(const std::string &groupingHex) {
 TEST_F(LocaleTest, HandWrittenBodyDecodesFieldByField) {
   const std::string body = HandWrittenBody("0302");
   ASSERT_EQ(vl::GetLocaleInfo(body.data(), static_cast<long>(body.size())), 0);
-  EXPECT_EQ(vl::LocaleClass['A'], 0x0E53u);
-  EXPECT_EQ(vl::LocaleClass['B'], 0x0040u);
-  EXPECT_EQ(vl::LocaleUpper['q'], 'Q');
-  EXPECT_EQ(vl::LocaleUpper['r'], '?');
-  EXPECT_EQ(vl::LocaleLower['Q'], 'q');
-  EXPECT_EQ(vl::LocaleLower['R'], '*');
-  const vl::LanguageInfo &li = vl::LangInfo;
+  EXPECT_EQ(vl::Locale().LocaleClass['A'], 0x0E53u);
+  EXPECT_EQ(vl::Locale().LocaleClass['B'], 0x0040u);
+  EXPECT_EQ(vl::Locale().LocaleUpper['q'], 'Q');
+  EXPECT_EQ(vl::Locale().LocaleUpper['r'], '?');
+  EXPECT_EQ(vl::Locale().LocaleLower['Q'], 'q');
+  EXPECT_EQ(vl::Locale().LocaleLower['R'], '*');
+  const vl::LanguageInfo &li = vl::Locale().LangInfo;
   EXPECT_EQ(li.dayAbbr[0].view(), "f1");
   EXPECT_EQ(li.dayName[0].view(), "f8");
   EXPECT_EQ(li.monthAbbr[0].view(), "f15");
@@ -487,14 +468,14 @@ TEST_F(LocaleTest, LangInfoNumbersAndCounts) {
   const std::size_t at = 2048;
   body.replace(at, 4, "~");  // field 1 "2~f1" becomes an empty string
   ASSERT_EQ(vl::GetLocaleInfo(body.data(), static_cast<long>(body.size())), 0);
-  EXPECT_TRUE(vl::LangInfo.dayAbbr[0].present());
-  EXPECT_TRUE(vl::LangInfo.dayAbbr[0].empty());
-  EXPECT_TRUE(vl::LangInfo.grouping.empty());
+  EXPECT_TRUE(vl::Locale().LangInfo.dayAbbr[0].present());
+  EXPECT_TRUE(vl::Locale().LangInfo.dayAbbr[0].empty());
+  EXPECT_TRUE(vl::Locale().LangInfo.grouping.empty());
 
   std::string withNul = HandWrittenBody("");
   withNul.replace(at, 4, std::string("2~a\0", 4));
   ASSERT_EQ(vl::GetLocaleInfo(withNul.data(), static_cast<long>(withNul.size())), 0);
-  EXPECT_EQ(vl::LangInfo.dayAbbr[0].view(), "a");
+  EXPECT_EQ(vl::Locale().LangInfo.dayAbbr[0].view(), "a");
 }
 
 TEST_F(LocaleTest, CorruptBodiesNameTheirSection) {
@@ -531,9 +512,9 @@ TEST_F(LocaleTest, CorruptBodiesNameTheirSection) {
     TraceCapture trace("D1");
     EXPECT_EQ(vl::GetLocaleInfo(c.body.data(), static_cast<long>(c.body.size())), c.status);
     EXPECT_EQ(trace.Joined(), std::string(c.line) + "\n");
-    EXPECT_FALSE(vl::LangInfo.dayAbbr[0].present());
-    EXPECT_FALSE(vl::LangInfo.decimalPoint.present());
-    EXPECT_FALSE(vl::LangInfo.minusSign.present());
+    EXPECT_FALSE(vl::Locale().LangInfo.dayAbbr[0].present());
+    EXPECT_FALSE(vl::Locale().LangInfo.decimalPoint.present());
+    EXPECT_FALSE(vl::Locale().LangInfo.minusSign.present());
     EXPECT_EQ(vl::OverflowFill(), '?');
   }
 }
@@ -543,9 +524,9 @@ TEST_F(LocaleTest, EntriesDecodedBeforeACorruptSectionStay) {
   std::string body = HandWrittenBody("03");
   body[1536] = 'z';  // TOLOWER
   EXPECT_EQ(vl::GetLocaleInfo(body.data(), static_cast<long>(body.size())), 1);
-  EXPECT_EQ(vl::LocaleClass['B'], 0x0040u);  // from the new IS
-  EXPECT_EQ(vl::LocaleUpper['r'], '?');      // from the new TOUPPER
-  EXPECT_EQ(vl::LocaleLower['B'], 'b');      // the old TOLOWER
+  EXPECT_EQ(vl::Locale().LocaleClass['B'], 0x0040u);  // from the new IS
+  EXPECT_EQ(vl::Locale().LocaleUpper['r'], '?');      // from the new TOUPPER
+  EXPECT_EQ(vl::Locale().LocaleLower['B'], 'b');      // the old TOLOWER
 }
 
 TEST_F(LocaleTest, EveryTruncationIsCorrupt) {
@@ -608,12 +589,12 @@ TEST_F(EnvLocaleTest, NoVariablesMeansC) {
   std::string err;
   EXPECT_EQ(Run(err), 0);
   EXPECT_EQ(err, "");
-  EXPECT_EQ(vl::LangInfo.decimalPoint.view(), ".");
+  EXPECT_EQ(vl::Locale().LangInfo.decimalPoint.view(), ".");
   EXPECT_EQ(ProcessLocale(LC_ALL), "C");
 }
 
 TEST_F(EnvLocaleTest, VelmlangWithVariantGoesToCollationOnly) {
-  if (!HaveLocale("de_DE")) GTEST_SKIP() << "de_DE is not installed";
+  VL_SKIP_WITHOUT_LOCALES("de_DE");
   Env()["VELMLANG"] = "de_DE@nosuchvariant";
   Env()["LANG"] = "fr_FR";  // not used when VELMLANG is set
   TraceCapture trace("N1");
@@ -624,14 +605,14 @@ TEST_F(EnvLocaleTest, VelmlangWithVariantGoesToCollationOnly) {
             "                LC_COLLATE=de_DE@nosuchvariant\n"
             "Continuing processing using default language.\n");
   EXPECT_EQ(trace.Joined(), "N1: set_locale(): LC_COLLATE=de_DE@nosuchvariant\n");
-  EXPECT_EQ(vl::LangInfo.decimalPoint.view(), ",");
+  EXPECT_EQ(vl::Locale().LangInfo.decimalPoint.view(), ",");
   EXPECT_EQ(ProcessLocale(LC_NUMERIC), "C");
   EXPECT_EQ(ProcessLocale(LC_CTYPE), "de_DE");
   EXPECT_EQ(ProcessLocale(LC_COLLATE), "C");
 }
 
 TEST_F(EnvLocaleTest, TwoRefusalsShareOneHeader) {
-  if (!HaveLocale("de_DE")) GTEST_SKIP() << "de_DE is not installed";
+  VL_SKIP_WITHOUT_LOCALES("de_DE");
   Env()["LANG"] = "de_DE";
   Env()["LC_COLLATE"] = "xx_BAD";
   Env()["LC_CTYPE"] = "yy_BAD";
@@ -642,13 +623,13 @@ TEST_F(EnvLocaleTest, TwoRefusalsShareOneHeader) {
             "                LC_COLLATE=xx_BAD\n"
             "                LC_CTYPE=yy_BAD\n"
             "Continuing processing using default language.\n");
-  EXPECT_EQ(vl::LangInfo.thousandsSep.view(), ".");
+  EXPECT_EQ(vl::Locale().LangInfo.thousandsSep.view(), ".");
   EXPECT_EQ(ProcessLocale(LC_CTYPE), "C");
   EXPECT_EQ(ProcessLocale(LC_COLLATE), "C");
 }
 
 TEST_F(EnvLocaleTest, LangIsTheBaseOfUnsetCategories) {
-  if (!HaveLocale("de_DE") || !HaveLocale("fr_FR")) GTEST_SKIP() << "de_DE or fr_FR is not installed";
+  VL_SKIP_WITHOUT_LOCALES("de_DE", "fr_FR");
   Env()["LANG"] = "de_DE";
   Env()["LC_CTYPE"] = "fr_FR";
   std::string err;
@@ -671,7 +652,7 @@ TEST_F(EnvLocaleTest, EmptyVelmlangCountsAsUnsetAndARefusedLangIsReported) {
             "                LC_COLLATE=zz_NONE\n"
             "                LC_CTYPE=zz_NONE\n"
             "Continuing processing using default language.\n");
-  EXPECT_EQ(vl::LangInfo.decimalPoint.view(), ".");
+  EXPECT_EQ(vl::Locale().LangInfo.decimalPoint.view(), ".");
 }
 
 TEST_F(EnvLocaleTest, SetLocaleWritesTheHeaderOncePerRun) {

@@ -12,7 +12,8 @@
 #include "buffers.h"
 #include "host.h"
 #include "ini.h"
-#include "services.h"
+#include "ini_int.h"
+#include "services_int.h"
 #include "testutil.h"
 
 namespace {
@@ -21,18 +22,15 @@ using vltest::HostBuf;
 using vltest::TempDir;
 using vltest::WriteFile;
 
-class Mdf : public ::testing::Test {
+class Mdf : public vltest::StateTest {
  protected:
   void SetUp() override {
-    vl::ResetMdfForTest();
-    vl::ResetIniForTest();
+    StateTest::SetUp();
     HostDebugLevel = 0;
   }
   void TearDown() override {
-    vl::ResetMdfForTest();
-    vl::ResetIniForTest();
-    vl::FailAllocationsAfter(-1);
     HostDebugLevel = 0;
+    StateTest::TearDown();
   }
   std::string File(const std::string &name, const std::string &bytes) {
     const std::string path = dir / name;

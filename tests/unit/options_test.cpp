@@ -60,7 +60,13 @@ std::string Describe(const Settings &s) {
 
 // 1. split_words -------------------------------------------------------------
 
-TEST(SplitWords, Table) {
+// Every suite starts and ends with the process-wide state reset.
+using SplitWords = vltest::StateTest;
+using ProcessOptions = vltest::StateTest;
+using DirectiveLine = vltest::StateTest;
+using MsgPrint = vltest::StateTest;
+
+TEST_F(SplitWords, Table) {
   struct Row {
     const char *id;
     std::string text;
@@ -102,7 +108,7 @@ TEST(SplitWords, Table) {
   }
 }
 
-TEST(SplitWords, WordLongerThan255Characters) {
+TEST_F(SplitWords, WordLongerThan255Characters) {
   Captured err;
   std::vector<std::string> words;
   EXPECT_EQ(glosscheck::split_words("-q " + std::string(256, 'w'), words, err.get()), 4);
@@ -142,7 +148,7 @@ void RunOptions(const std::vector<OptionCase> &cases, OptionSource source) {
 
 std::string Error(char letter) { return std::string("glosscheck: command line error, argument '-") + letter + "'\n"; }
 
-TEST(ProcessOptions, CommandLine) {
+TEST_F(ProcessOptions, CommandLine) {
   RunOptions(
       {
           {"no options", {"dict"}, 0, "l1", {"dict"}, ""},
@@ -177,7 +183,7 @@ TEST(ProcessOptions, CommandLine) {
       OptionSource::kCommandLine);
 }
 
-TEST(ProcessOptions, DirectiveLine) {
+TEST_F(ProcessOptions, DirectiveLine) {
   RunOptions(
       {
           {"options", {"-l2", "-d", "a.dlg", "-c:m.dlg"}, 0, "l2 d:a.dlg c:m.dlg", {}, ""},
@@ -192,7 +198,7 @@ TEST(ProcessOptions, DirectiveLine) {
 
 // 4. Memory ------------------------------------------------------------------
 
-TEST(ProcessOptions, MemoryExhausted) {
+TEST_F(ProcessOptions, MemoryExhausted) {
   for (const char *letter : {"-c", "-d", "-m"}) {
     SCOPED_TRACE(letter);
     Settings settings;
@@ -205,7 +211,7 @@ TEST(ProcessOptions, MemoryExhausted) {
   }
 }
 
-TEST(SplitWords, MemoryExhausted) {
+TEST_F(SplitWords, MemoryExhausted) {
   struct Row {
     long passing;
     const char *err;
@@ -228,7 +234,7 @@ TEST(SplitWords, MemoryExhausted) {
 
 // 5. The directive line --------------------------------------------------------
 
-TEST(DirectiveLine, InTheDictionaryFile) {
+TEST_F(DirectiveLine, InTheDictionaryFile) {
   struct Row {
     const char *id;
     std::string bytes;
@@ -266,7 +272,7 @@ TEST(DirectiveLine, InTheDictionaryFile) {
   }
 }
 
-TEST(DirectiveLine, FileThatCannotBeRead) {
+TEST_F(DirectiveLine, FileThatCannotBeRead) {
   vltest::TempDir dir;
   for (const std::string &name : {dir / "missing.dic", dir.path().string()}) {
     SCOPED_TRACE(name);
@@ -277,7 +283,7 @@ TEST(DirectiveLine, FileThatCannotBeRead) {
   }
 }
 
-TEST(DirectiveLine, ProcessedAfterTheCommandLine) {
+TEST_F(DirectiveLine, ProcessedAfterTheCommandLine) {
   vltest::TempDir dir;
   vltest::WriteFile(dir / "d.dic", "#!glosscheck -l2 -d 'my dialog.dlg' - -q\n");
   Settings settings;
@@ -290,18 +296,18 @@ TEST(DirectiveLine, ProcessedAfterTheCommandLine) {
 
 // 6. Messages ------------------------------------------------------------------
 
-TEST(MsgPrint, SharesLevelsAndOutputWithTheTrace) {
+TEST_F(MsgPrint, SharesLevelsAndOutputWithTheTrace) {
   vltest::TempDir dir;
   std::fflush(stdout);
   const int saved = dup(STDOUT_FILENO);
   ASSERT_TRUE(std::freopen((dir / "out").c_str(), "w", stdout) != nullptr);
   glosscheck::msg_bind();
-  glosscheck::msg_levels.fill(1);
+  glosscheck::msg_levels().fill(1);
   glosscheck::msg_print('D', 1, "fatal %d", 1);
   glosscheck::msg_print('D', 2, "warning");
   vl::TraceLine('N', 1, "engine %s", "failure");
   vl::TraceLine('D', 3, "call trace");
-  glosscheck::msg_levels.fill(2);
+  glosscheck::msg_levels().fill(2);
   glosscheck::msg_print('D', 2, "warning at level 2");
   glosscheck::msg_print('d', 0, "not a letter");
   std::fflush(stdout);

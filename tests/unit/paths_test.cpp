@@ -17,7 +17,7 @@
 #include <string>
 #include <vector>
 
-#include "services.h"
+#include "services_int.h"
 #include "testutil.h"
 
 namespace {
@@ -69,12 +69,16 @@ std::string Joined(const std::vector<std::string> &ops) {
   return all;
 }
 
-class PathsTest : public ::testing::Test {
+class PathsTest : public vltest::StateTest {
  protected:
-  void SetUp() override { OpLog().clear(); }
+  void SetUp() override {
+    StateTest::SetUp();
+    OpLog().clear();
+  }
   void TearDown() override {
     failSub = false;
     storeRefusal = 0;
+    StateTest::TearDown();
   }
 };
 

@@ -1,11 +1,15 @@
-// Helpers shared by the unit tests: temporary folders, whole-file reads, trace
-// capture and host strings with their own storage.
+// Helpers shared by the unit tests: the fixture that resets the process-wide
+// state, temporary folders, whole-file reads, trace capture and host strings with
+// their own storage.
 #pragma once
 
+#include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <clocale>
 #include <cstdlib>
 #include <filesystem>
+#include <initializer_list>
 #include <fstream>
 #include <iterator>
 #include <sstream>
@@ -16,6 +20,32 @@
 #include "vlabi.h"
 
 namespace vltest {
+
+// The fixture of every suite that touches process-wide state: each test starts
+// and ends with the state of every component as at start-up.
+class StateTest : public ::testing::Test {
+ protected:
+  void SetUp() override { vl::ResetForTest(); }
+  void TearDown() override { vl::ResetForTest(); }
+};
+
+// Tests that need a generated locale (de_DE, en_IN.utf8, fr_FR) skip when it is
+// missing, naming it; README.md ("Test locales") says how to generate them.
+inline bool HaveLocale(const char *name) {
+  const bool have = std::setlocale(LC_ALL, name) != nullptr;
+  std::setlocale(LC_ALL, "C");
+  return have;
+}
+inline std::string MissingLocales(std::initializer_list<const char *> names) {
+  std::string missing;
+  for (const char *name : names) {
+    if (!HaveLocale(name)) missing += (missing.empty() ? "" : " ") + std::string(name);
+  }
+  return missing;
+}
+#define VL_SKIP_WITHOUT_LOCALES(...)                                                       \
+  if (const std::string vlMissing = ::vltest::MissingLocales({__VA_ARGS__}); !vlMissing.empty()) \
+  GTEST_SKIP() << "locale not installed: " << vlMissing << " (README.md, \"Test locales\", says how to generate it)"
 
 // A scratch folder removed when the object goes.
 class TempDir {
@@ -52,19 +82,19 @@ class TraceCapture {
  public:
   explicit TraceCapture(const char *flags = "*3") {
     lines().clear();
-    vl::traceConfig.writer = [](char category, int level, const char *text) {
+    vl::Trace().writer = [](char category, int level, const char *text) {
       lines().push_back(std::string(1, category) + std::to_string(level) + ": " + text);
     };
     SetFlags(flags);
   }
   ~TraceCapture() { vl::ResetTraceForTest(); }
   static void SetFlags(const char *flags) {
-    vl::traceConfig.flags.fill(0);
+    vl::Trace().flags.fill(0);
     for (const char *p = flags; *p != '\0'; ++p) {
       int level = 1;
       if (p[1] >= '0' && p[1] <= '9') level = p[1] - '0';
-      if (*p == '*') vl::traceConfig.flags.fill(static_cast<std::int8_t>(level));
-      else if (*p >= 'A' && *p <= 'Z') vl::traceConfig.flags[*p - 'A'] = static_cast<std::int8_t>(level);
+      if (*p == '*') vl::Trace().flags.fill(static_cast<std::int8_t>(level));
+      else if (*p >= 'A' && *p <= 'Z') vl::Trace().flags[*p - 'A'] = static_cast<std::int8_t>(level);
       if (p[1] >= '0' && p[1] <= '9') ++p;
     }
   }

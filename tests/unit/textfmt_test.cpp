@@ -22,13 +22,11 @@ namespace {
 using vltest::HostBuf;
 using vltest::TraceCapture;
 
-class TextFmtTest : public ::testing::Test {
+class TextFmtTest : public vltest::StateTest {
  protected:
-  void SetUp() override { ASSERT_EQ(dll_SetLocale(""), 0); }
-  void TearDown() override {
-    vl::ResetLocaleForTest();
-    vl::CSDX_Reset();
-    vl::ResetTraceForTest();
+  void SetUp() override {
+    StateTest::SetUp();
+    ASSERT_EQ(dll_SetLocale(""), 0);
   }
 };
 
@@ -38,8 +36,8 @@ struct Formatted {
 };
 
 Formatted Fmt(const std::string &text, int len, const char *ffmt) {
-  vl::TextField out;
-  out.fill('#');
+  vl::FieldText out;
+  out.Assign(std::string(vl::kTextWork, '#'));  // a formatter replaces the whole text
   const int fits = vl::FldFmtText(out, text, len, ffmt);
   return {fits, out.data()};
 }
@@ -167,14 +165,14 @@ TEST_F(TextFmtTest, ScanChecksTheFormattedText) {
   };
   for (const Case &c : cases) {
     SCOPED_TRACE(std::string(c.in) + " len " + std::to_string(c.len));
-    vl::TextField out;
-    out.fill('#');
+    vl::FieldText out;
+    out.Assign(std::string(vl::kTextWork, '#'));
     EXPECT_EQ(vl::FldScanText(out, c.in, c.len, c.ffmt, c.valid), c.code);
     EXPECT_EQ(std::string(out.data()), c.out);
   }
   TraceCapture trace("F2");
-  vl::TextField out;
-  vl::FldScanText(out, "", 3, "", "");
+  vl::FieldText out;
+  static_cast<void>(vl::FldScanText(out, "", 3, "", ""));
   EXPECT_EQ(trace.Joined(), "F2:   fld is empty\n");
 }
 
@@ -231,7 +229,7 @@ TEST_F(TextFmtTest, LongAndBinaryTextsStayInTheField) {
     }
     const int len = static_cast<int>(rng() % 400) - 50;
     for (const char *ffmt : flagSets) {
-      vl::TextField out;
+      vl::FieldText out;
       const int fits = vl::FldFmtText(out, text, len, ffmt);
       const std::size_t n = std::char_traits<char>::length(out.data());
       ASSERT_LE(n, static_cast<std::size_t>(vl::kTextWork));
@@ -239,7 +237,7 @@ TEST_F(TextFmtTest, LongAndBinaryTextsStayInTheField) {
         ASSERT_LE(n, static_cast<std::size_t>(len));
       }
       ASSERT_TRUE(fits == 0 || fits == 1);
-      vl::FldScanText(out, text, len, ffmt, "[^\x01-\x1f]*");
+      static_cast<void>(vl::FldScanText(out, text, len, ffmt, "[^\x01-\x1f]*"));
     }
   }
 }

@@ -4,9 +4,9 @@
 // the module definition file reader (function 46, mdf.cpp). Only the last writes
 // diagnostics.
 //
-// The host functions themselves are declared in services_host.h; this header
-// holds the process-wide state they keep, so that tests can look into it and
-// reset it.
+// The host functions themselves are declared in services_host.h; this private
+// header holds the process-wide state they keep (each struct beside its accessor
+// and reset, which ResetForTest runs), so that tests can look into it.
 #pragma once
 
 #include <array>
@@ -60,7 +60,7 @@ struct ListState {
 // The process-wide lists (created empty on first use).
 ListState &Lists() noexcept;
 
-// Frees every list (for tests; l_DeleteAll does the same for the host).
+// Frees every list (the lists' reset; l_DeleteAll does the same for the host).
 void ResetListsForTest() noexcept;
 
 // ---------------------------------------------------------------------------
@@ -100,7 +100,8 @@ VarState &Vars() noexcept;
 // The entry that holds the variable of this name, or -1 when there is none.
 long VarEntryOf(std::string_view name) noexcept;
 
-// Removes every variable and the table itself (for tests and benchmarks).
+// Removes every variable and the table itself (the variables' reset, for tests
+// and benchmarks).
 void ResetVarsForTest() noexcept;
 
 // ---------------------------------------------------------------------------
@@ -112,7 +113,7 @@ void ResetVarsForTest() noexcept;
 // read the file again.
 // ---------------------------------------------------------------------------
 
-// Drops the cached values (for tests).
+// Drops the cached values (the cache's reset, for tests).
 void ResetMdfForTest();
 
 }  // namespace vl
