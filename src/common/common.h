@@ -109,6 +109,17 @@ inline char AsciiUpper(char c) noexcept {
 }
 bool EqualNoCase(std::string_view a, std::string_view b) noexcept;
 
+// Hash and equality of names without regard to case, for unordered containers
+// keyed by names; transparent, so that a std::string_view finds a std::string key.
+struct NoCaseHash {
+  using is_transparent = void;
+  std::size_t operator()(std::string_view s) const noexcept;
+};
+struct NoCaseEqual {
+  using is_transparent = void;
+  bool operator()(std::string_view a, std::string_view b) const noexcept { return EqualNoCase(a, b); }
+};
+
 // A text argument the host left out reads as empty.
 inline const char *OrEmpty(const char *s) noexcept { return s != nullptr ? s : ""; }
 // <0, 0 or >0 like strcmp, comparing lower-cased bytes as unsigned.

@@ -14,6 +14,16 @@ bool EqualNoCase(std::string_view a, std::string_view b) noexcept {
   return true;
 }
 
+std::size_t NoCaseHash::operator()(std::string_view s) const noexcept {
+  // FNV-1a over the lower-cased bytes.
+  std::uint64_t hash = 14695981039346656037ull;
+  for (const char c : s) {
+    hash ^= static_cast<unsigned char>(AsciiLower(c));
+    hash *= 1099511628211ull;
+  }
+  return static_cast<std::size_t>(hash);
+}
+
 int CompareNoCase(std::string_view a, std::string_view b) noexcept {
   const std::size_t n = std::min(a.size(), b.size());
   for (std::size_t i = 0; i < n; ++i) {

@@ -1,9 +1,15 @@
 // inkstrip [file]: filters the named file, or standard input when there is not
 // exactly one argument, to standard output (see inkstrip.h for the filter).
 //
+// Output: on a terminal each line is written as it is finished; otherwise the
+// lines are gathered into large blocks, and what is gathered is written
+// whenever a read brings less than a full block (input that arrives slowly is
+// passed on as it arrives).
+//
 // Exit codes: 0 when the whole input was filtered and written; 1 when the file
-// cannot be opened or read, the line buffer cannot be grown, or standard output
-// cannot be written. Lines finished before a failure stay written.
+// cannot be opened or read, a buffer cannot be allocated, or standard output
+// cannot be written. Lines finished before a failure stay written. A reader
+// that goes away ends the program quietly, as SIGPIPE ends a filter.
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -12,6 +18,7 @@
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include <new>
 
 #include "inkstrip.h"
 
@@ -29,14 +36,45 @@ void ReportReadFailed(const char *name, int err) {
 }
 void ReportWriteFailed(int err) { std::fprintf(stderr, "standard output: write failed: %s\n", std::strerror(err)); }
 
+// Ends the program as SIGPIPE ends a filter whose reader has gone: without a
+// word, with the status of a process killed by that signal.
+[[noreturn]] void EndAsBrokenPipe() {
+  std::signal(SIGPIPE, SIG_DFL);
+  sigset_t pipeOnly;
+  sigemptyset(&pipeOnly);
+  sigaddset(&pipeOnly, SIGPIPE);
+  sigprocmask(SIG_UNBLOCK, &pipeOnly, nullptr);
+  raise(SIGPIPE);
+  _exit(128 + SIGPIPE);  // not reached
+}
+
+// A failed write of standard output: the exit code, or the quiet end when the
+// reader has gone.
+int WriteFailed(int err) {
+  if (err == EPIPE) EndAsBrokenPipe();
+  ReportWriteFailed(err);
+  return 1;
+}
+
+// A buffer of `size` bytes, or null after the message on standard error.
+std::unique_ptr<char[]> AllocateBuffer(std::size_t size) {
+  std::unique_ptr<char[]> block(new (std::nothrow) char[size]);
+  if (block == nullptr) ReportNoMemory(size);
+  return block;
+}
+
 // Gathers finished lines and writes them to a descriptor in large blocks; a
 // line as long as a block goes out directly, so that no second copy of it is
-// kept. After a failed write every further Put fails.
+// kept. In line mode every line is written as it comes. After a failed write
+// every further Put fails.
 class BlockWriter final : public inkstrip::LineSink {
  public:
-  explicit BlockWriter(int fd) : fd_(fd), buf_(std::make_unique_for_overwrite<char[]>(kWriteBlock)) {}
+  // `buf` holds kWriteBlock bytes.
+  BlockWriter(int fd, std::unique_ptr<char[]> buf, bool lineMode)
+      : fd_(fd), buf_(std::move(buf)), lineMode_(lineMode) {}
 
   bool Put(const char *text, std::size_t len) override {
+    if (lineMode_) return WriteAll(text, len);
     if (len > kWriteBlock - used_) {
       if (!Flush()) return false;
       if (len >= kWriteBlock) return WriteAll(text, len);
@@ -73,22 +111,31 @@ class BlockWriter final : public inkstrip::LineSink {
 
   int fd_;
   std::unique_ptr<char[]> buf_;
+  bool lineMode_;
   std::size_t used_ = 0;
   int error_ = 0;
 };
 
+// Writes out what is gathered before the program ends on another failure; a
+// failed write is reported too, unless it is the reader that has gone.
+void FlushBeforeFailure(BlockWriter &out) {
+  if (!out.Flush() && out.error() != EPIPE) ReportWriteFailed(out.error());
+}
+
 // Filters `fd` (called `name` in messages) to standard output; the exit code.
 int FilterStream(int fd, const char *name) {
-  BlockWriter out(STDOUT_FILENO);
+  const std::unique_ptr<char[]> block = AllocateBuffer(kReadBlock);
+  std::unique_ptr<char[]> gathered = block != nullptr ? AllocateBuffer(kWriteBlock) : nullptr;
+  if (gathered == nullptr) return 1;
+  BlockWriter out(STDOUT_FILENO, std::move(gathered), isatty(STDOUT_FILENO) == 1);
   inkstrip::OverstrikeFilter filter(out);
-  auto block = std::make_unique_for_overwrite<char[]>(kReadBlock);
   for (;;) {
     const ssize_t got = read(fd, block.get(), kReadBlock);
     if (got == 0) break;
     if (got < 0) {
       if (errno == EINTR) continue;
       const int err = errno;
-      if (!out.Flush()) ReportWriteFailed(out.error());
+      FlushBeforeFailure(out);
       ReportReadFailed(name, err);
       return 1;
     }
@@ -96,26 +143,24 @@ int FilterStream(int fd, const char *name) {
       case inkstrip::FilterStatus::kOk:
         break;
       case inkstrip::FilterStatus::kNoMemory:
-        if (!out.Flush()) ReportWriteFailed(out.error());
+        FlushBeforeFailure(out);
         ReportNoMemory(filter.failedSize());
         return 1;
       case inkstrip::FilterStatus::kSinkFailed:
-        ReportWriteFailed(out.error());
-        return 1;
+        return WriteFailed(out.error());
     }
+    // Less than a block: the input comes slowly, so pass on what is finished.
+    if (static_cast<std::size_t>(got) < kReadBlock && !out.Flush()) return WriteFailed(out.error());
   }
-  if (!out.Flush()) {
-    ReportWriteFailed(out.error());
-    return 1;
-  }
+  if (!out.Flush()) return WriteFailed(out.error());
   return 0;
 }
 
 }  // namespace
 
 int main(int argc, char **argv) {
-  // A reader that went away shows as EPIPE from write and is reported like
-  // any other failed write, instead of ending the program silently.
+  // A reader that went away shows as EPIPE from write, so that whatever was
+  // inherited for SIGPIPE, the program ends the same way (EndAsBrokenPipe).
   std::signal(SIGPIPE, SIG_IGN);
 
   if (argc != 2) return FilterStream(STDIN_FILENO, kStdinName);  // other arguments are ignored

@@ -5,9 +5,11 @@
 #include <algorithm>
 #include <charconv>
 #include <cctype>
+#include <cerrno>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <map>
 #include <new>
 #include <optional>
@@ -167,10 +169,17 @@ std::string FormatReal(double value) {
 
 class Console {
  public:
-  Console(const Module &module, std::string name, std::FILE *out, std::FILE *err)
+  Console(const Module &module, std::string name, std::FILE *out, std::FILE *err, const std::string &scriptDir)
       : module_(module), name_(std::move(name)), out_(out), err_(err) {
     for (std::int32_t i = 0; module_.funcs[i].name != nullptr; ++i) byName_[module_.funcs[i].name] = i;
+    vars_[kScriptDir] = Value{Value::kBytes, 0, 0, scriptDir};
   }
+  ~Console() {
+    std::error_code ec;
+    if (!tmpDir_.empty()) std::filesystem::remove_all(tmpDir_, ec);
+  }
+  Console(const Console &) = delete;
+  Console &operator=(const Console &) = delete;
 
   // Runs one line; false when it could not be read. A line whose storage
   // (a large capacity, say) cannot be had fails alone; the script goes on.
@@ -196,7 +205,7 @@ class Console {
     if (name == "echo") {
       std::string text;
       std::string error;
-      if (!r.QuotedText(text, error)) return Error(error);
+      if (!ReadText(r, text, error)) return Error(error);
       if (!r.AtEnd()) return Error("unexpected text after the echo");
       std::fwrite(text.data(), 1, text.size(), out_);
       std::fputc('\n', out_);
@@ -251,12 +260,29 @@ class Console {
 
   const Value *Lookup(std::string_view token, std::string &error) {
     const std::string key(token.substr(1));
-    const auto it = vars_.find(key);
+    auto it = vars_.find(key);
+    if (it == vars_.end() && key == kTmpDir) {
+      if (!MakeTmpDir(error)) return nullptr;
+      it = vars_.emplace(key, Value{Value::kBytes, 0, 0, tmpDir_}).first;
+    }
     if (it == vars_.end()) {
       error = "no value remembered as $" + key;
       return nullptr;
     }
     return &it->second;
+  }
+
+  // Makes the scratch folder of $tmp_dir in $TMPDIR (or /tmp).
+  bool MakeTmpDir(std::string &error) {
+    const char *base = std::getenv("TMPDIR");
+    std::string pattern = std::string(base != nullptr && *base != '\0' ? base : "/tmp") + "/util.XXXXXX";
+    if (mkdtemp(pattern.data()) == nullptr) {
+      error = "cannot make a scratch folder in " + pattern.substr(0, pattern.size() - 12) + ": " +
+              std::strerror(errno);
+      return false;
+    }
+    tmpDir_ = pattern;
+    return true;
   }
 
   bool ReadInt(Reader &r, std::int32_t &out, std::string &error) {
@@ -290,7 +316,18 @@ class Console {
     return true;
   }
 
+  // A text: quoted texts and $names one after another, joined.
   bool ReadText(Reader &r, std::string &out, std::string &error) {
+    out.clear();
+    std::string part;
+    do {
+      if (!ReadTextPart(r, part, error)) return false;
+      out += part;
+    } while (r.Peek() == '"' || r.Peek() == '$');
+    return true;
+  }
+
+  bool ReadTextPart(Reader &r, std::string &out, std::string &error) {
     if (r.Peek() == '$') {
       const Value *v = Lookup(r.Token(), error);
       if (v == nullptr) return false;
@@ -389,6 +426,9 @@ class Console {
     std::fflush(out_);
   }
 
+  static constexpr char kScriptDir[] = "script_dir";
+  static constexpr char kTmpDir[] = "tmp_dir";
+
   const Module &module_;
   std::string name_;
   std::FILE *out_;
@@ -396,6 +436,7 @@ class Console {
   long lineNumber_ = 0;
   std::map<std::string, std::int32_t, std::less<>> byName_;
   std::map<std::string, Value, std::less<>> vars_;
+  std::string tmpDir_;  // the scratch folder of $tmp_dir once made
 };
 
 }  // namespace
@@ -456,8 +497,8 @@ bool ReadLine(std::istream &in, std::string &line, bool &tooLong) {
 }  // namespace
 
 int RunScript(const Module &module, std::istream &in, const std::string &scriptName, std::FILE *out,
-              std::FILE *err) {
-  Console console(module, scriptName, out, err);
+              std::FILE *err, const std::string &scriptDir) {
+  Console console(module, scriptName, out, err, scriptDir);
   int failures = 0;
   long number = 0;
   std::string line;
@@ -477,6 +518,39 @@ int RunScript(const Module &module, std::istream &in, const std::string &scriptN
     ++failures;
   }
   return failures;
+}
+
+const char *ArgKindName(std::uint64_t type) {
+  switch (type) {
+    case VL_ARG_INT_IN: return "integer in";
+    case VL_ARG_INT_OUT: return "integer out";
+    case VL_ARG_REAL_IN: return "real in";
+    case VL_ARG_REAL_OUT: return "real out";
+    case VL_ARG_TEXT: return "text in";
+    case VL_ARG_HSTRING: return "host string";
+    default: return "unknown";
+  }
+}
+
+int ListFunctions(const Module &module, std::string_view name, std::FILE *out) {
+  bool exact = false;
+  for (std::int32_t i = 0; module.funcs[i].name != nullptr; ++i) exact = exact || name == module.funcs[i].name;
+  int listed = 0;
+  for (std::int32_t i = 0; module.funcs[i].name != nullptr; ++i) {
+    const VlFuncRow &fn = module.funcs[i];
+    const std::string_view fnName = fn.name;
+    if (exact ? fnName != name : !fnName.starts_with(name)) continue;
+    std::string line = (i < 10 ? " " : "") + std::to_string(i) + " " + fn.name + "(";
+    for (std::uint32_t a = 0; a < fn.arg_count; ++a) {
+      const VlArgRow &row = module.args[fn.first_arg + a];
+      if (a > 0) line += ", ";
+      line += std::string(row.name) + ": " + ArgKindName(row.type);
+    }
+    line += ")\n";
+    std::fwrite(line.data(), 1, line.size(), out);
+    ++listed;
+  }
+  return listed;
 }
 
 }  // namespace vlrt

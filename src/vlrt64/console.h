@@ -3,7 +3,7 @@
 //
 // Script lines:
 //   # comment            (also after a call)
-//   echo "text"          prints the text
+//   echo "text"          prints the text (a text as in argument type 7)
 //   name(arg, ...)       calls host function `name` with its arguments in order
 //
 // Arguments, by the argument's type code in VlArgList:
@@ -14,14 +14,21 @@
 //   7 text in       "text" with escapes \n \t \r \0 \\ \" \xHH, or $var
 //   8 host string   "text", _ or $var, each optionally followed by :capacity
 //                   (default capacity: 1024, or the text's length if longer)
+// A text (types 7 and 8) may be several quoted texts and $vars written one
+// after another; they are joined: $script_dir "/settings.ini".
 // After a call its out-arguments (types 2, 5, 8) are remembered under their
 // argument names; $name gives the last value remembered under that name.
+// Two names are there from the start: $script_dir, the folder of the script
+// (so that a script finds its files wherever it is run from), and $tmp_dir, a
+// scratch folder made on first use and removed with its files when the script
+// ends (so that a script writes nothing where it is run).
 #pragma once
 
 #include <cstdint>
 #include <cstdio>
 #include <istream>
 #include <string>
+#include <string_view>
 
 #include "vlabi.h"
 
@@ -35,9 +42,20 @@ struct Module {
 };
 
 // Runs every line of `in`; results go to `out`, line errors ("name:line: message")
-// to `err`. Returns the number of lines that could not be read.
+// to `err`. `scriptDir` is what $script_dir gives. Returns the number of lines
+// that could not be read.
 int RunScript(const Module &module, std::istream &in, const std::string &scriptName, std::FILE *out,
-              std::FILE *err);
+              std::FILE *err, const std::string &scriptDir = ".");
+
+// What an argument of type code `type` is called in listings ("integer in",
+// "host string", ...); "unknown" for a code the binary interface does not know.
+const char *ArgKindName(std::uint64_t type);
+
+// Writes one line per function of the module, "number name(arg: kind, ...)",
+// in number order: the function called `name`, or else every function whose
+// name begins with `name` (all of them for an empty name). Returns how many
+// lines were written.
+int ListFunctions(const Module &module, std::string_view name, std::FILE *out);
 
 // Writes bytes as a double-quoted literal with escapes, as results are printed.
 std::string Quote(const char *bytes, std::size_t length);

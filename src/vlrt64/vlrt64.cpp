@@ -2,15 +2,15 @@
 // finds the module's exports and runs the script console.
 #include <dlfcn.h>
 
-#include <cerrno>
+#include <algorithm>
+#include <cstdio>
 #include <cstring>
-#include <filesystem>
-#include <fstream>
-#include <iostream>
 #include <memory>
+#include <new>
 #include <string>
 #include <vector>
 
+#include "cmdline.h"
 #include "console.h"
 
 #define VLRT_EXPORT extern "C" __attribute__((visibility("default")))
@@ -88,34 +88,22 @@ namespace vlrt {
 void ReleaseSubstrings() noexcept { Substrings().clear(); }
 }  // namespace vlrt
 
-// Runs the script named by the first word of the command line, or standard input
-// when there is none. Exit code: 0 every line was read, 1 some line could not be
-// read, 2 the script or the module's exports could not be found.
+// The console of the stand-in host: runs the script or the option that util's
+// command line names (see cmdline.h). Exit code: 0 every line was read, 1 some
+// line could not be read, 2 the command line is wrong, the script cannot be
+// opened, the module's exports cannot be found, or memory ran out outside a line.
 VLRT_EXPORT int HostMain(void *instance, void *, const char *cmdline, int) {
   vlrt::Module module{};
   module.funcs = static_cast<const VlFuncRow *>(dlsym(instance, "VlFuncList"));
   module.args = static_cast<const VlArgRow *>(dlsym(instance, "VlArgList"));
   module.call = reinterpret_cast<std::int32_t (*)(std::int32_t, void **)>(dlsym(instance, "VlCall"));
-  if (module.funcs == nullptr || module.args == nullptr || module.call == nullptr) {
-    std::fprintf(stderr, "vlrt64: the module does not export VlCall, VlFuncList and VlArgList\n");
+  const bool found = module.funcs != nullptr && module.args != nullptr && module.call != nullptr;
+  try {
+    const auto words = vlrt::CommandWords(vlrt::ProcessArguments(), cmdline != nullptr ? cmdline : "");
+    return vlrt::RunCommandLine(found ? &module : nullptr, words, stdout, stderr);
+  } catch (const std::bad_alloc &) {
+    std::fflush(stdout);
+    std::fprintf(stderr, "util: not enough memory\n");
     return 2;
   }
-
-  std::string line = cmdline != nullptr ? cmdline : "";
-  const std::size_t begin = line.find_first_not_of(' ');
-  std::string script = begin == std::string::npos ? "" : line.substr(begin, line.find(' ', begin) - begin);
-  if (script.empty() || script == "-") {
-    return vlrt::RunScript(module, std::cin, "<stdin>", stdout, stderr) == 0 ? 0 : 1;
-  }
-  std::error_code ec;
-  if (std::filesystem::is_directory(script, ec)) {
-    std::fprintf(stderr, "vlrt64: cannot open script '%s': %s\n", script.c_str(), std::strerror(EISDIR));
-    return 2;
-  }
-  std::ifstream in(script, std::ios::binary);
-  if (!in) {
-    std::fprintf(stderr, "vlrt64: cannot open script '%s': %s\n", script.c_str(), std::strerror(errno));
-    return 2;
-  }
-  return vlrt::RunScript(module, in, script, stdout, stderr) == 0 ? 0 : 1;
 }

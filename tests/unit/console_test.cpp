@@ -4,6 +4,8 @@
 //   3. Lines that cannot be read are reported with their number; the rest run.
 //   4. Quoting of result bytes.
 //   5. The host string operations.
+//   6. Texts joined from parts; $script_dir and $tmp_dir.
+//   7. util's command line: the words recovered intact; the function listing.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -11,9 +13,12 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <new>
 #include <sstream>
+#include <vector>
 
+#include "cmdline.h"
 #include "console.h"
 #include "testutil.h"
 
@@ -25,8 +30,9 @@ void *operator new(std::size_t size) {
   if (void *block = std::malloc(size != 0 ? size : 1)) return block;
   throw std::bad_alloc();
 }
-void operator delete(void *block) noexcept { std::free(block); }
-void operator delete(void *block, std::size_t) noexcept { std::free(block); }
+// Not inlined, so that the compiler does not take free() of a block from new for a mismatch.
+[[gnu::noinline]] void operator delete(void *block) noexcept { std::free(block); }
+[[gnu::noinline]] void operator delete(void *block, std::size_t) noexcept { std::free(block); }
 
 namespace {
 
@@ -82,13 +88,13 @@ struct ScriptRun {
   int failures = 0;
 };
 
-ScriptRun RunText(const std::string &script) {
+ScriptRun RunText(const std::string &script, const std::string &scriptDir = ".") {
   const vlrt::Module module{kFuncs, kArgs, FakeCall};
   std::FILE *out = std::tmpfile();
   std::FILE *err = std::tmpfile();
   std::istringstream in(script);
   ScriptRun run;
-  run.failures = vlrt::RunScript(module, in, "s.vls", out, err);
+  run.failures = vlrt::RunScript(module, in, "s.vls", out, err, scriptDir);
   for (auto [file, text] : {std::pair{out, &run.out}, std::pair{err, &run.err}}) {
     std::rewind(file);
     char buf[4096];
@@ -233,6 +239,124 @@ TEST(HostOpsTest, StoreAssignSubAndGet) {
   char buffer[1024];
   HostStrGet(&large, buffer);
   EXPECT_EQ(std::strlen(buffer), 1023u);
+}
+
+TEST(ConsoleTest, TextsAreJoinedFromTheirParts) {
+  struct Case {
+    const char *args;  // the text argument and the host string of f_All
+    const char *text;
+    const char *hostString;
+  } cases[] = {
+      {R"("a" "b", "c")", "ab", "c"},
+      {R"($script_dir "/x.ini", $script_dir)", "some dir/x.ini", "some dir"},
+      {R"("n=" $n "/" $x, "[" $n "]":5)", "n=42/-1.25", "[42]"},
+      {R"("" "", _)", "", ""},
+  };
+  for (const Case &c : cases) {
+    SCOPED_TRACE(c.args);
+    const ScriptRun run = RunText(std::string("f_Out(_, _, _)\nf_All(0, _, 0, _, ") + c.args + ")\n", "some dir");
+    EXPECT_EQ(run.failures, 0) << run.err;
+    EXPECT_EQ(rec.t, c.text);
+    EXPECT_EQ(rec.s, c.hostString);
+  }
+  const ScriptRun echo = RunText("echo \"dir: \" $script_dir\necho $nothing\n", "d");
+  EXPECT_EQ(echo.out, "dir: d\n");
+  EXPECT_EQ(echo.err, "s.vls:2: no value remembered as $nothing\n");
+}
+
+TEST(ConsoleTest, TmpDirIsMadeOnFirstUseAndRemovedAtTheEnd) {
+  namespace fs = std::filesystem;
+  ScriptRun run = RunText("f_None()\n");
+  const ScriptRun used = RunText("f_All(0, _, 0, _, $tmp_dir, $tmp_dir)\nf_All(0, _, 0, _, $tmp_dir \"/f\", _)\n");
+  EXPECT_EQ(used.failures, 0) << used.err;
+  const fs::path file = rec.t;
+  EXPECT_EQ(file.filename(), "f");
+  EXPECT_EQ(file.parent_path().filename().string().substr(0, 5), "util.");
+  EXPECT_FALSE(fs::exists(file.parent_path()));
+
+  // The folder is there while the script runs, with what the script put in it.
+  struct Writer {
+    static std::int32_t Call(std::int32_t, void **argv) {
+      std::FILE *f = std::fopen(static_cast<const char *>(argv[4]), "w");
+      if (f == nullptr) return 1;
+      std::fclose(f);
+      return 0;
+    }
+  };
+  const vlrt::Module module{kFuncs, kArgs, Writer::Call};
+  std::istringstream in("f_All(0, _, 0, _, $tmp_dir \"/written\", $tmp_dir)\n");
+  std::FILE *out = std::tmpfile();
+  EXPECT_EQ(vlrt::RunScript(module, in, "w.vls", out, stderr), 0);
+  std::rewind(out);
+  char line[512] = "";
+  ASSERT_NE(std::fgets(line, sizeof line, out), nullptr);
+  std::fclose(out);
+  EXPECT_EQ(std::string(line).substr(0, 10), "f_All -> 0") << line;
+  const std::string printed = line;
+  const std::size_t at = printed.find("s=\"");
+  ASSERT_NE(at, std::string::npos);
+  const std::string dir = printed.substr(at + 3, printed.rfind('"') - at - 3);
+  EXPECT_FALSE(fs::exists(dir)) << dir;
+}
+
+TEST(CommandLineTest, WordsAreRecoveredIntact) {
+  using Words = std::vector<std::string>;
+  struct Case {
+    const char *id;
+    Words processArgs;
+    const char *cmdline;
+    Words words;
+  } cases[] = {
+      {"a blank inside", {"util", "my script.vls"}, "my script.vls", {"my script.vls"}},
+      {"two words", {"util", "a", "b"}, "a b", {"a", "b"}},
+      {"no arguments", {"util"}, "", {}},
+      {"an empty argument", {"util", ""}, "", {""}},
+      {"the same word twice", {"util", "x", "x"}, "x x", {"x", "x"}},
+      {"started by a loader", {"/lib/ld.so", "bin/util", "s p.vls"}, "s p.vls", {"s p.vls"}},
+      {"bytes kept", {"util", "\xff \t\x01"}, "\xff \t\x01", {"\xff \t\x01"}},
+      {"another command line: split at blanks", {"util", "a b"}, "  x  y ", {"x", "y"}},
+      {"no process arguments", {}, "one two", {"one", "two"}},
+      {"no process arguments, nothing given", {}, "", {}},
+  };
+  for (const Case &c : cases) {
+    SCOPED_TRACE(c.id);
+    EXPECT_EQ(vlrt::CommandWords(c.processArgs, c.cmdline), c.words);
+  }
+  const Words own = vlrt::ProcessArguments();
+  ASSERT_FALSE(own.empty());
+  EXPECT_NE(own[0].find("console_test"), std::string::npos) << own[0];
+}
+
+TEST(CommandLineTest, ListsFunctionsByNameOrBeginning) {
+  constexpr VlFuncRow kListed[] = {
+      {"l_Get", 0, 2, 0}, {"l_GetFirst", 2, 0, 0}, {"x_Odd", 2, 1, 0}, {nullptr, 0, 0, 0},
+  };
+  constexpr VlArgRow kListedArgs[] = {{"hdl", 1}, {"data", 8}, {"what", 3}};
+  const vlrt::Module module{kListed, kListedArgs, FakeCall};
+  struct Case {
+    const char *name;
+    int count;
+    const char *text;
+  } cases[] = {
+      {"", 3, " 0 l_Get(hdl: integer in, data: host string)\n 1 l_GetFirst()\n 2 x_Odd(what: unknown)\n"},
+      {"l_Get", 1, " 0 l_Get(hdl: integer in, data: host string)\n"},
+      {"l_GetF", 1, " 1 l_GetFirst()\n"},
+      {"l_", 2, " 0 l_Get(hdl: integer in, data: host string)\n 1 l_GetFirst()\n"},
+      {"L_GET", 0, ""},
+      {"l_GetFirstX", 0, ""},
+  };
+  for (const Case &c : cases) {
+    SCOPED_TRACE(c.name);
+    std::FILE *out = std::tmpfile();
+    EXPECT_EQ(vlrt::ListFunctions(module, c.name, out), c.count);
+    std::rewind(out);
+    std::string text;
+    char buf[256];
+    std::size_t n;
+    while ((n = std::fread(buf, 1, sizeof buf, out)) > 0) text.append(buf, n);
+    std::fclose(out);
+    EXPECT_EQ(text, c.text);
+  }
 }
 
 }  // namespace

@@ -1,7 +1,8 @@
-// Host functions of the dialog dictionaries (47 to 73) whose engine is not built
-// yet: pending.cpp answers each with a placeholder. When the engine lands in
-// src/dict/, this header moves there with it (as that component's own
-// dict_host.h) and the placeholders go. dict_PackBufDX (74) is in buffers_host.h.
+// Host functions of the dialog dictionaries (47 to 73). dict.cpp implements
+// opening and closing (47 to 51), dialog ids and aliases (52 to 56) and
+// dict_PackDX (64); field access, filters, derive and dump (57 to 63, 65 to 73)
+// answer as placeholders in util's pending.cpp until they are built here.
+// dict_PackBufDX (74) is in buffers_host.h.
 #pragma once
 
 #include <cstdint>
