@@ -5,6 +5,7 @@
 #pragma once
 
 #include <array>
+#include <charconv>
 #include <cstdarg>
 #include <cstdint>
 #include <cstdio>
@@ -129,6 +130,19 @@ std::string LowerAscii(std::string_view s);
 // Copies at most size-1 bytes of src and a NUL into dst (size > 0); returns the
 // number of bytes copied.
 std::size_t CopyCut(char *dst, std::size_t size, std::string_view src) noexcept;
+
+// ---------------------------------------------------------------------------
+// Numbers: a double read from text as std::from_chars reads it (general notation,
+// no leading blank or "+", the point always "."), also with a standard library
+// whose from_chars takes integers only; FromChars is from_chars where the library
+// has it for doubles, else FromCharsByStrtod: strtod under the "C" locale on a
+// NUL-terminated copy of at most kFromCharsMax bytes, with from_chars' results
+// (result_out_of_range, the value untouched, for a number beyond the range or
+// one too small to leave anything; "0x" reads as the 0).
+// ---------------------------------------------------------------------------
+inline constexpr std::size_t kFromCharsMax = 1023;
+std::from_chars_result FromChars(const char *first, const char *last, double &value) noexcept;
+std::from_chars_result FromCharsByStrtod(const char *first, const char *last, double &value) noexcept;
 
 // ---------------------------------------------------------------------------
 // Process-wide state

@@ -2,7 +2,6 @@
 // layer); no other component includes this header.
 #pragma once
 
-#include <cstddef>
 #include <span>
 #include <string_view>
 
@@ -25,16 +24,6 @@ enum [[nodiscard]] LocaleInfoStatus : int {
 // Decodes the sections IS, TOUPPER, TOLOWER and LANGINFO of a packed buffer's body
 // (`length` bytes at `body`) into the locale tables; SetClientLocale's decoder.
 LocaleInfoStatus GetLocaleInfo(const char *body, long length);
-
-// The decimal text of a number in fixed notation (an optional sign, digits, a
-// point and more digits, as to_chars writes it) read back as its nearest double.
-// ReadDecimal uses from_chars where the standard library has it for doubles, else
-// ReadDecimalByStrtod: strtod on a NUL-terminated copy under the "C" locale, so
-// that the point is "." whatever the process's numeric locale. A text longer than
-// kDecimalTextMax bytes is read up to that length.
-inline constexpr std::size_t kDecimalTextMax = 1023;
-double ReadDecimal(std::string_view text) noexcept;
-double ReadDecimalByStrtod(std::string_view text) noexcept;
 
 // One flag of a format flag word and its name on the trace.
 struct FlagName {

@@ -9,9 +9,7 @@
 // point from LangInfo.
 #include <algorithm>
 #include <charconv>
-#include <clocale>
 #include <cmath>
-#include <cstdlib>
 #include <cstring>
 
 #include "format.h"
@@ -538,7 +536,8 @@ ScanResult ScanNum(double &result, std::string &out, std::string_view in, int pr
     while (length > 0 && text[length - 1] == '0') --length;
     if (length > 0 && text[length - 1] == '.') --length;
   }
-  const double back = ReadDecimal(std::string_view(text, length));
+  double back = 0;
+  FromChars(text, text + length, back);
   result = back + 0.0;  // a negative zero reads as zero
   if (back != 0) out.assign(text, length);
   TraceLine('F', 2, "  output=[%s]", out.c_str());
@@ -587,27 +586,6 @@ ValidCheck FmtCheckValid(std::string_view text, const char *valid, char &bad) {
     }
   }
   return kValidAllowed;
-}
-
-double ReadDecimalByStrtod(std::string_view text) noexcept {
-  char copy[kDecimalTextMax + 1];
-  const std::size_t length = std::min(text.size(), kDecimalTextMax);
-  std::memcpy(copy, text.data(), length);
-  copy[length] = '\0';
-  // Made once; should that fail, the process's numeric locale is "C" between host
-  // calls and in the checker.
-  static const locale_t cLocale = newlocale(LC_NUMERIC_MASK, "C", locale_t{});
-  return cLocale != locale_t{} ? strtod_l(copy, nullptr, cLocale) : std::strtod(copy, nullptr);
-}
-
-double ReadDecimal(std::string_view text) noexcept {
-#if defined(__cpp_lib_to_chars) && __cpp_lib_to_chars >= 201611L
-  double value = 0;
-  std::from_chars(text.data(), text.data() + std::min(text.size(), kDecimalTextMax), value);
-  return value;
-#else
-  return ReadDecimalByStrtod(text);  // a library without from_chars for doubles
-#endif
 }
 
 }  // namespace vl
