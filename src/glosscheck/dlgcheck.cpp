@@ -158,12 +158,11 @@ class SectionIndex {
       for (const vl::DictSection *s = dict.sections; s != nullptr; s = s->next) {
         ++count;
         pathItem.get(s->obj, path);
-        keyBytes += s->section.size() + path.size() + 1;
+        keyBytes += s->section.size() + path.size();
       }
       if (count >= kNone) throw std::bad_alloc();
       keys_.reserve(keyBytes);  // the keys never move: first_ views them
       order_.reserve(count);
-      keyOf_.reserve(count);
       nextSame_.reserve(count);
       first_.reserve(count);
       std::vector<std::uint32_t> last;  // the last slot of each key, while building
@@ -172,15 +171,10 @@ class SectionIndex {
         order_.push_back(s);
         nextSame_.push_back(kNone);
         pathItem.get(s->obj, path);
-        const std::size_t dot = s->section.find('.');
-        if (dot == std::string::npos || path.empty()) {  // no object path leads to it
-          keyOf_.emplace_back();
-          continue;
-        }
+        if (!KeyOf(*s, path)) continue;  // no object path leads to it
         const std::size_t start = keys_.size();
-        keys_.append(s->section, 0, dot + 1).append(path);
+        keys_.append(path);
         const std::string_view key(keys_.data() + start, keys_.size() - start);
-        keyOf_.push_back(key);
         const auto [at, added] = first_.emplace(key, Chain{slot, slot});
         if (!added) {
           nextSame_[at->second.last] = slot;
@@ -208,16 +202,20 @@ class SectionIndex {
   vl::DictSection *Section(std::uint32_t slot) const { return order_[slot]; }
 
   // Takes the section of `slot` out of the dictionary and the index.
-  void Remove(vl::Dict &dict, std::uint32_t slot) {
+  void Remove(vl::Dict &dict, std::uint32_t slot, const vl::DictItem &pathItem) {
+    std::string key;
+    pathItem.get(order_[slot]->obj, key);
+    if (KeyOf(*order_[slot], key)) {
+      const auto found = first_.find(key);
+      if (found != first_.end() && found->second.first == slot) {
+        if (nextSame_[slot] == kNone) first_.erase(found);
+        else found->second.first = nextSame_[slot];
+      }
+    }
     const std::uint32_t before = prev_[slot];
     (void)vl::RemoveSection(dict, *order_[slot], before != kNone ? order_[before] : nullptr);
     if (before != kNone) next_[before] = next_[slot];
     if (next_[slot] != kNone) prev_[next_[slot]] = before;
-    if (keyOf_[slot].empty()) return;
-    const auto found = first_.find(keyOf_[slot]);
-    if (found == first_.end() || found->second.first != slot) return;
-    if (nextSame_[slot] == kNone) first_.erase(found);
-    else found->second.first = nextSame_[slot];
   }
 
   void Clear() {
@@ -226,10 +224,18 @@ class SectionIndex {
     std::string().swap(keys_);
     for (auto *v : {&prev_, &next_, &nextSame_}) std::vector<std::uint32_t>().swap(*v);
     std::vector<vl::DictSection *>().swap(order_);
-    std::vector<std::string_view>().swap(keyOf_);
   }
 
  private:
+  // Turns the PATH text of `section` into its key "<prefix>.<PATH>"; false
+  // when the section has no prefix or no PATH.
+  static bool KeyOf(const vl::DictSection &section, std::string &path) {
+    const std::size_t dot = section.section.find('.');
+    if (dot == std::string::npos || path.empty()) return false;
+    path.insert(0, section.section, 0, dot + 1);
+    return true;
+  }
+
   struct Chain {
     std::uint32_t first;  // the first section left with the key
     std::uint32_t last;   // the last one indexed (while building)
@@ -238,7 +244,6 @@ class SectionIndex {
   std::vector<vl::DictSection *> order_;      // every section, in dictionary order
   std::vector<std::uint32_t> prev_, next_;    // neighbours still in the list
   std::vector<std::uint32_t> nextSame_;       // the next slot with the same key
-  std::vector<std::string_view> keyOf_;       // the key of each slot (empty: none)
   std::string keys_;                          // the keys, one after the other
   std::unordered_map<std::string_view, Chain, vl::NoCaseHash, vl::NoCaseEqual> first_;
 };
@@ -263,6 +268,16 @@ DlgCheckState &State() {
 
 // The current dictionary: that of the top dialog level, or null.
 vl::Dict *CurrentDict() { return vl::DlgLevelCount() != 0 ? vl::GetDlgDict(-1, 0) : nullptr; }
+
+// The row of the PATH item in the item table, or null.
+const vl::DictItem *PathItem() {
+  static const vl::DictItem *const row = [] {
+    for (const vl::DictItem &item : vl::kDictItems)
+      if (item.get != nullptr && vl::EqualNoCase(item.name, "PATH")) return &item;
+    return static_cast<const vl::DictItem *>(nullptr);
+  }();
+  return row;
+}
 
 // The catalog entry whose dialog prefix is `name`, the first one in file order.
 const vl::CatalogEntry *FindDialog(DlgCheckState &st, std::string_view name) {
@@ -533,11 +548,7 @@ int LocateDictObj(std::string_view path, DictObjPos &pos) {
     return -2;
   }
   if (dict->sections == nullptr) return -1;
-  static const vl::DictItem *const pathItem = [] {
-    for (const vl::DictItem &item : vl::kDictItems)
-      if (item.get != nullptr && vl::EqualNoCase(item.name, "PATH")) return &item;
-    return static_cast<const vl::DictItem *>(nullptr);
-  }();
+  const vl::DictItem *pathItem = PathItem();
   if (pathItem == nullptr) {
     msg_print('D', 1, kNoPathItem);
     return -2;
@@ -565,8 +576,8 @@ int LocateDictObj(std::string_view path, DictObjPos &pos) {
 void RemoveDictObj(const DictObjPos &pos) {
   DlgCheckState &st = State();
   vl::Dict *dict = CurrentDict();
-  if (dict == nullptr || dict != st.sections.dict()) return;
-  st.sections.Remove(*dict, static_cast<std::uint32_t>(pos.slot));
+  if (dict == nullptr || dict != st.sections.dict() || PathItem() == nullptr) return;
+  st.sections.Remove(*dict, static_cast<std::uint32_t>(pos.slot), *PathItem());
 }
 
 int CheckDlgObjs() {
