@@ -195,23 +195,25 @@ class SectionIndex {
   }
 
   // The slot of the first section left whose key is `path`, or kNone.
-  std::uint32_t Find(std::string_view path) const {
+  std::uint32_t Find(std::string_view path) {
     const auto found = first_.find(path);
-    return found != first_.end() ? found->second.first : kNone;
+    if (found == first_.end()) return kNone;
+    found_ = &found->second;
+    return found_->first;
   }
   vl::DictSection *Section(std::uint32_t slot) const { return order_[slot]; }
 
   // Takes the section of `slot` out of the dictionary and the index.
   void Remove(vl::Dict &dict, std::uint32_t slot, const vl::DictItem &pathItem) {
-    std::string key;
-    pathItem.get(order_[slot]->obj, key);
-    if (KeyOf(*order_[slot], key)) {
-      const auto found = first_.find(key);
-      if (found != first_.end() && found->second.first == slot) {
-        if (nextSame_[slot] == kNone) first_.erase(found);
-        else found->second.first = nextSame_[slot];
-      }
+    if (found_ != nullptr && found_->first == slot) {  // what Find gave last: the usual case
+      found_->first = nextSame_[slot];
+    } else {
+      std::string key;
+      pathItem.get(order_[slot]->obj, key);
+      const auto found = KeyOf(*order_[slot], key) ? first_.find(key) : first_.end();
+      if (found != first_.end() && found->second.first == slot) found->second.first = nextSame_[slot];
     }
+    found_ = nullptr;
     const std::uint32_t before = prev_[slot];
     (void)vl::RemoveSection(dict, *order_[slot], before != kNone ? order_[before] : nullptr);
     if (before != kNone) next_[before] = next_[slot];
@@ -220,6 +222,7 @@ class SectionIndex {
 
   void Clear() {
     dict_ = nullptr;
+    found_ = nullptr;
     decltype(first_)().swap(first_);
     std::string().swap(keys_);
     for (auto *v : {&prev_, &next_, &nextSame_}) std::vector<std::uint32_t>().swap(*v);
@@ -237,10 +240,11 @@ class SectionIndex {
   }
 
   struct Chain {
-    std::uint32_t first;  // the first section left with the key
+    std::uint32_t first;  // the first section left with the key (kNone: none)
     std::uint32_t last;   // the last one indexed (while building)
   };
   const vl::Dict *dict_ = nullptr;            // the dictionary indexed; none: not built
+  Chain *found_ = nullptr;                    // the chain Find found last
   std::vector<vl::DictSection *> order_;      // every section, in dictionary order
   std::vector<std::uint32_t> prev_, next_;    // neighbours still in the list
   std::vector<std::uint32_t> nextSame_;       // the next slot with the same key
@@ -256,6 +260,13 @@ struct DlgCheckState {
   ObjectList objects;                          // dialog object list (dialog mode)
   ObjectList models;                           // dialog model list (model mode)
   std::unordered_set<std::string> radioButtons;  // object paths of radio buttons, index included
+  // The object of the last event: the attributes of an object follow it, so
+  // they are found without a look-up. No record: nothing is known.
+  struct {
+    std::string path;            // the object path as read
+    DialogObject *record = nullptr;
+    std::int32_t index = -1;     // its radio button index (-1: none)
+  } last;
   const vl::Dict *catalogOf = nullptr;         // the dictionary `catalog` was made for
   std::unordered_map<std::string_view, const vl::CatalogEntry *, vl::NoCaseHash, vl::NoCaseEqual> catalog;
   SectionIndex sections;
@@ -321,8 +332,35 @@ std::int32_t *AttributeField(DialogObject &record, std::string_view attribute) {
   return nullptr;
 }
 
+// 7. A radio button index widens the group's range.
+void WidenRange(DialogObject &record, std::int32_t index) {
+  if (index < 0) return;
+  if (record.minIndex < 0) {
+    record.minIndex = record.maxIndex = index;
+  } else {
+    record.minIndex = std::min(record.minIndex, index);
+    record.maxIndex = std::max(record.maxIndex, index);
+  }
+}
+
 // printf arguments of a view.
 std::string Text(std::string_view s) { return std::string(s); }
+
+// 7. and 9. of a DLG SET: the attributes the checks use take numbers; the
+// others are ignored.
+int SetAttribute(DialogObject &record, std::int32_t index, std::string_view attribute, std::string_view objectPath,
+                 const dlg::DlgValue &value, int line) {
+  WidenRange(record, index);
+  std::int32_t *field = AttributeField(record, attribute);
+  if (field == nullptr) return 0;
+  if (value.kind != dlg::kDlgNumber) {
+    msg_print('D', 1, kInvalidType, line, Text(attribute).c_str(), Text(objectPath).c_str());
+    return 1;
+  }
+  *field = value.number;
+  return 0;
+}
+
 
 int AddEvent(DlgCheckState &st, std::string_view path, std::string_view className, const dlg::DlgValue *value,
              int line) {
@@ -341,6 +379,12 @@ int AddEvent(DlgCheckState &st, std::string_view path, std::string_view classNam
     objectPath = path.substr(0, dot);
     attribute = path.substr(dot + 1);
   }
+
+  // The attributes of the object of the last event.
+  if (isSet && st.last.record != nullptr && st.last.path == objectPath) {
+    return SetAttribute(*st.last.record, st.last.index, attribute, objectPath, *value, line);
+  }
+  st.last.record = nullptr;
 
   // 2. The class of a DLG NEW: the class table, else (dialog mode) a model.
   std::int32_t classCode = kClassNone;
@@ -424,26 +468,14 @@ int AddEvent(DlgCheckState &st, std::string_view path, std::string_view classNam
     }
   }
 
-  // 7. A radio button index widens the group's range.
-  if (index >= 0) {
-    if (record->minIndex < 0) {
-      record->minIndex = record->maxIndex = index;
-    } else {
-      record->minIndex = std::min(record->minIndex, index);
-      record->maxIndex = std::max(record->maxIndex, index);
-    }
+  st.last.path.assign(objectPath);
+  st.last.record = record;
+  st.last.index = index;
+  if (!isSet) {
+    WidenRange(*record, index);
+    return 0;
   }
-  if (!isSet) return 0;
-
-  // 9. The attributes the checks use take numbers; the others are ignored.
-  std::int32_t *field = AttributeField(*record, attribute);
-  if (field == nullptr) return 0;
-  if (value->kind != dlg::kDlgNumber) {
-    msg_print('D', 1, kInvalidType, line, Text(attribute).c_str(), Text(objectPath).c_str());
-    return 1;
-  }
-  *field = value->number;
-  return 0;
+  return SetAttribute(*record, index, attribute, objectPath, *value, line);
 }
 
 // Checks one record against its section; 0, or 1 when a check failed.
@@ -518,7 +550,10 @@ VL_STATE_RESET(ResetDlgObjs);
 
 }  // namespace
 
-void SetDlgReadMode(DlgReadMode mode) { State().mode = mode; }
+void SetDlgReadMode(DlgReadMode mode) {
+  State().mode = mode;
+  State().last.record = nullptr;
+}
 
 void SetIgnorePathCase(bool ignore) { State().ignorePathCase = ignore; }
 
@@ -616,6 +651,7 @@ void FreeDlgObjs() {
   DlgCheckState &st = State();
   st.mode = DlgReadMode::kDialog;
   st.ignorePathCase = false;
+  st.last.record = nullptr;
   st.objects.Clear();
   st.models.Clear();
   decltype(st.radioButtons)().swap(st.radioButtons);
