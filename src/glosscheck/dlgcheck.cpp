@@ -165,7 +165,6 @@ class SectionIndex {
       order_.reserve(count);
       nextSame_.reserve(count);
       first_.reserve(count);
-      std::vector<std::uint32_t> last;  // the last slot of each key, while building
       for (vl::DictSection *s = dict.sections; s != nullptr; s = s->next) {
         const auto slot = static_cast<std::uint32_t>(order_.size());
         order_.push_back(s);
