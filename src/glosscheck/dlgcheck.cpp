@@ -360,7 +360,7 @@ int SetAttribute(DialogObject &record, std::int32_t index, std::string_view attr
   return 0;
 }
 
-
+// AddDlgObj's steps; may throw std::bad_alloc.
 int AddEvent(DlgCheckState &st, std::string_view path, std::string_view className, const dlg::DlgValue *value,
              int line) {
   const bool isSet = value != nullptr;
