@@ -12,19 +12,21 @@
 // Every program writes to /dev/null; its time is the best wall-clock time of N
 // runs (the runs alternate), its peak resident set size comes from wait4.
 // Inputs are generated into DIR/<N>/ once and reused.
-#include <fcntl.h>
-#include <sys/resource.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <vector>
 
+#include "../child.h"
+
 namespace {
+
+using vlbench::ExitCode;
+using vlbench::FileSize;
+using vlbench::RunChild;
+using vlbench::Verdict;
 
 constexpr int kDlgFiles = 10;  // DLG files the generator writes
 
@@ -33,36 +35,6 @@ struct Options {
   int reps = 5;
   unsigned long small = 10000, large = 100000;
 };
-
-// Runs a command with standard output and error on /dev/null.
-bool RunOnce(const std::vector<std::string> &argv, double *seconds, long *peakKb, int *status) {
-  const auto start = std::chrono::steady_clock::now();
-  const pid_t pid = fork();
-  if (pid < 0) return false;
-  if (pid == 0) {
-    const int in = open("/dev/null", O_RDONLY);
-    const int out = open("/dev/null", O_WRONLY);
-    if (in < 0 || out < 0) _exit(126);
-    dup2(in, STDIN_FILENO);
-    dup2(out, STDOUT_FILENO);
-    dup2(out, STDERR_FILENO);
-    std::vector<char *> args;
-    for (const std::string &a : argv) args.push_back(const_cast<char *>(a.c_str()));
-    args.push_back(nullptr);
-    execvp(args[0], args.data());
-    _exit(127);
-  }
-  struct rusage usage {};
-  if (wait4(pid, status, 0, &usage) != pid) return false;
-  *seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-  *peakKb = usage.ru_maxrss;
-  return true;
-}
-
-long long FileSize(const std::string &path) {
-  struct stat st {};
-  return stat(path.c_str(), &st) == 0 ? static_cast<long long>(st.st_size) : -1;
-}
 
 std::string Folder(const Options &opt, unsigned long n) { return opt.dir + "/" + std::to_string(n); }
 
@@ -89,7 +61,7 @@ bool Generate(const Options &opt, unsigned long n) {
   double seconds = 0;
   long peakKb = 0;
   int status = 0;
-  return RunOnce({opt.gen, folder, std::to_string(n)}, &seconds, &peakKb, &status) && status == 0;
+  return RunChild({opt.gen, folder, std::to_string(n)}, "", &seconds, &peakKb, &status) && status == 0;
 }
 
 // glosscheck -q -d <each DLG file> <dictionary>
@@ -102,10 +74,6 @@ std::vector<std::string> CheckCommand(const Options &opt, unsigned long n) {
   argv.push_back(Folder(opt, n) + "/dict.dic");
   return argv;
 }
-
-const char *Verdict(bool met) { return met ? "met" : "NOT MET"; }
-
-int ExitCode(int status) { return WIFEXITED(status) ? WEXITSTATUS(status) : -1; }
 
 bool ParseOptions(int argc, char **argv, Options *opt) {
   for (int i = 1; i + 1 < argc; i += 2) {
@@ -163,7 +131,7 @@ int main(int argc, char **argv) {
     for (std::size_t i = 0; i < commands.size(); ++i) {
       double seconds = 0;
       long peakKb = 0;
-      if (!RunOnce(commands[i].argv, &seconds, &peakKb, &results[i].status)) {
+      if (!RunChild(commands[i].argv, "", &seconds, &peakKb, &results[i].status)) {
         std::fprintf(stderr, "glosscheck_bench: cannot run %s\n", commands[i].label);
         return 1;
       }
