@@ -88,6 +88,15 @@ const char *ClassName(std::int32_t code) {
 // Records and lists
 // ---------------------------------------------------------------------------
 
+// Empties a container and gives its memory back. A map is emptied first: its
+// keys may view texts that are gone already (a dictionary closed before), and
+// swapping a map that still holds nodes reads a key.
+template <typename Container>
+void Release(Container &c) {
+  c.clear();
+  Container().swap(c);
+}
+
 // One dialog object (a radio button group shares one).
 struct DialogObject {
   std::string path;           // dictionary form in dialog mode; as read in model mode
@@ -126,8 +135,8 @@ class ObjectList {
   }
   const std::deque<DialogObject> &records() const { return records_; }
   void Clear() {
-    decltype(byPath_)().swap(byPath_);
-    std::deque<DialogObject>().swap(records_);
+    Release(byPath_);
+    Release(records_);
   }
 
  private:
@@ -222,10 +231,10 @@ class SectionIndex {
   void Clear() {
     dict_ = nullptr;
     found_ = nullptr;
-    decltype(first_)().swap(first_);
-    std::string().swap(keys_);
-    for (auto *v : {&prev_, &next_, &nextSame_}) std::vector<std::uint32_t>().swap(*v);
-    std::vector<vl::DictSection *>().swap(order_);
+    Release(first_);
+    Release(keys_);
+    for (auto *v : {&prev_, &next_, &nextSame_}) Release(*v);
+    Release(order_);
   }
 
  private:
@@ -294,7 +303,7 @@ const vl::CatalogEntry *FindDialog(DlgCheckState &st, std::string_view name) {
   const vl::Dict *dict = CurrentDict();
   if (dict == nullptr) return nullptr;
   if (st.catalogOf != dict) {
-    st.catalog.clear();
+    st.catalog.clear();  // its keys may view the catalog of a dictionary that is gone
     st.catalogOf = nullptr;
     if (vl::AllocFails()) throw std::bad_alloc();
     for (const vl::CatalogEntry &entry : dict->catalog) st.catalog.emplace(entry.pfx, &entry);
@@ -653,9 +662,9 @@ void FreeDlgObjs() {
   st.last.record = nullptr;
   st.objects.Clear();
   st.models.Clear();
-  decltype(st.radioButtons)().swap(st.radioButtons);
+  Release(st.radioButtons);
   st.catalogOf = nullptr;
-  decltype(st.catalog)().swap(st.catalog);
+  Release(st.catalog);
   st.sections.Clear();
 }
 
