@@ -1,0 +1,82 @@
+// panelxlate's IDM scanner and grammar, with a configuration and an imported
+// module, through to the DLG text it writes.
+//
+// Input: configuration lines, a module interface file and a module file (each
+// up to a NUL; a script reaches them as "IDMLIB:m.ifc" and "IDMLIB:m.mod"),
+// then the IDM script. Checks:
+//   - a run ends normally or with a fatal error of exit code 1, 2 or 3 (3 only
+//     for memory, a missing module or an unknown model or class number);
+//   - what a run writes, the DLG reader reads back without a failure.
+#include <string>
+
+#include "cfgvar.h"
+#include "dlg.h"
+#include "fuzz.h"
+#include "idmscan.h"
+#include "msg.h"
+#include "panelxlate.h"
+#include "symbol.h"
+#include "var.h"
+
+namespace {
+
+class Ignore : public dlg::DlgConsumer {
+ public:
+  int OnDlgEvent(const dlg::DlgEvent &) override { return 0; }
+};
+
+void Reset() {
+  panelxlate::ResetVarStore();
+  panelxlate::ResetSymbols();
+  panelxlate::ResetTree();
+  panelxlate::ResetLexer();
+  panelxlate::msg_setlevels(0);
+  panelxlate::SetProgress(false);
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size) {
+  Reset();
+  vlfuzz::Input in(data, size);
+  const std::string config = in.Text(4096);
+  vlfuzz::ScratchFile("m.ifc", in.Text(1 << 16));
+  vlfuzz::ScratchFile("m.mod", in.Text(1 << 16));
+  const std::string script(in.Rest());
+  FUZZ_CHECK(panelxlate::SymbolAdd("IDMLIB=" + vlfuzz::ScratchDir()) == 0);
+  std::size_t start = 0;
+  while (start < config.size()) {
+    const std::size_t end = std::min(config.find('\n', start), config.size());
+    if (panelxlate::CfgLine(std::string_view(config).substr(start, end - start)) != 0) return Reset(), 0;
+    start = end + 1;
+  }
+  std::string text;
+  try {
+    panelxlate::LexPushFile(script, panelxlate::kIdmFile, "fuzz.idm");
+    panelxlate::WriteObjects(text);
+  } catch (const panelxlate::FatalExit &fatal) {
+    FUZZ_CHECK(fatal.code >= panelxlate::kExitSyntax && fatal.code <= panelxlate::kExitRuntime);
+    Reset();
+    return 0;
+  }
+  // Names the output uses as values are defined by header files the user
+  // gives; each one the reader misses is defined in front of the text.
+  std::string defined;
+  Ignore ignore;
+  dlg::DlgResult result;
+  int status = dlg::kDlgOk;
+  for (int names = 0; names < 1000; ++names) {
+    const std::string out = vlfuzz::ScratchFile("out.dlg", defined + text);
+    status = dlg::dlg_load(out.c_str(), ignore, {}, &result);
+    const std::string missing = ": Attribute value not defined";
+    if (status != dlg::kDlgSyntax || !result.reason.ends_with(missing)) break;
+    defined += result.reason.substr(0, result.reason.size() - missing.size()) + " = 1\n";
+  }
+  if (status != dlg::kDlgOk) {
+    std::fprintf(stderr, "DLG reader: %s (line %d)\n--- written:\n%s", result.reason.c_str(), result.line,
+                 text.c_str());
+  }
+  FUZZ_CHECK(status == dlg::kDlgOk);
+  Reset();
+  return 0;
+}
