@@ -47,7 +47,8 @@ constexpr char kHelp[] =
     "script's folder; $tmp_dir is a scratch folder removed when the script ends.\n"
     "\n"
     "Exit status: 0 every line was read, 1 some line could not be read,\n"
-    "2 the script cannot be opened or the command line is wrong.\n"
+    "2 the script cannot be opened, the command line is wrong or memory ran out,\n"
+    "3 standard output could not be written.\n"
     "See util(1) for more.\n";
 
 int UsageError(std::FILE *err, const std::string &message) {
@@ -111,7 +112,9 @@ std::vector<std::string> ProcessArguments() {
   return args;
 }
 
-int RunCommandLine(const Module *module, const std::vector<std::string> &words, std::FILE *out, std::FILE *err) {
+namespace {
+
+int Run(const Module *module, const std::vector<std::string> &words, std::FILE *out, std::FILE *err) {
   // The first word says what to do; words beyond those it takes are a mistake.
   const auto extra = [&](std::size_t taken) {
     if (words.size() <= taken) return false;
@@ -148,6 +151,15 @@ int RunCommandLine(const Module *module, const std::vector<std::string> &words, 
     return RunScript(*module, std::cin, "<stdin>", out, err) == 0 ? 0 : 1;
   }
   return RunScriptFile(*module, words[script], out, err);
+}
+
+}  // namespace
+
+int RunCommandLine(const Module *module, const std::vector<std::string> &words, std::FILE *out, std::FILE *err) {
+  const int rc = Run(module, words, out, err);
+  // Output that did not reach standard output makes a run that did its work fail.
+  if (!FlushOutput(out, err) && rc < 2) return 3;
+  return rc;
 }
 
 }  // namespace vlrt

@@ -33,7 +33,9 @@ std::vector<std::string> ProcessArguments();
 // exports were not found; only --list and scripts need it. Messages go to
 // `err` prefixed "util: ". Exit code: 0 every line of the script was read (or
 // an option did its work), 1 some line could not be read, 2 the command line
-// is wrong, the script cannot be opened or the module cannot be used.
+// is wrong, the script cannot be opened or the module cannot be used, 3 what
+// the run wrote did not all reach `out` (its first failed write is reported,
+// see FlushOutput). Memory exhausted throws std::bad_alloc.
 int RunCommandLine(const Module *module, const std::vector<std::string> &words, std::FILE *out, std::FILE *err);
 
 }  // namespace vlrt

@@ -175,8 +175,14 @@ class Console {
     vars_[kScriptDir] = Value{Value::kBytes, 0, 0, scriptDir};
   }
   ~Console() {
-    std::error_code ec;
-    if (!tmpDir_.empty()) std::filesystem::remove_all(tmpDir_, ec);
+    if (tmpDir_.empty()) return;
+    try {
+      std::error_code ec;
+      std::filesystem::remove_all(tmpDir_, ec);
+    } catch (const std::bad_alloc &) {
+      // Walking the folder needs memory; without it the folder stays, named.
+      std::fprintf(err_, "util: not enough memory to remove %s\n", tmpDir_.c_str());
+    }
   }
   Console(const Console &) = delete;
   Console &operator=(const Console &) = delete;
@@ -188,7 +194,7 @@ class Console {
     try {
       return Run(line);
     } catch (const std::bad_alloc &) {
-      std::fflush(out_);
+      FlushOutput(out_, err_);
       std::fprintf(err_, "%s:%ld: not enough memory for this line\n", name_.c_str(), lineNumber_);
       std::fflush(err_);
       return false;
@@ -209,7 +215,7 @@ class Console {
       if (!r.AtEnd()) return Error("unexpected text after the echo");
       std::fwrite(text.data(), 1, text.size(), out_);
       std::fputc('\n', out_);
-      std::fflush(out_);
+      FlushOutput(out_, err_);
       return true;
     }
     const auto found = byName_.find(name);
@@ -252,7 +258,7 @@ class Console {
   }
 
   bool Error(const std::string &message) {
-    std::fflush(out_);
+    FlushOutput(out_, err_);
     std::fprintf(err_, "%s:%ld: %s\n", name_.c_str(), lineNumber_, message.c_str());
     std::fflush(err_);
     return false;
@@ -423,7 +429,7 @@ class Console {
     if (HostDebugLevel != debugBefore) line += " HostDebugLevel=" + std::to_string(HostDebugLevel);
     line += '\n';
     std::fwrite(line.data(), 1, line.size(), out_);
-    std::fflush(out_);
+    FlushOutput(out_, err_);
   }
 
   static constexpr char kScriptDir[] = "script_dir";
@@ -440,6 +446,18 @@ class Console {
 };
 
 }  // namespace
+
+bool FlushOutput(std::FILE *out, std::FILE *err) noexcept {
+  // The error flag is on already when an earlier write failed: that one was reported.
+  const bool failedBefore = std::ferror(out) != 0;
+  if (std::fflush(out) == 0 && std::ferror(out) == 0) return true;
+  if (!failedBefore) {
+    const int error = errno;
+    std::fprintf(err, "util: standard output: write failed: %s\n", std::strerror(error));
+    std::fflush(err);
+  }
+  return false;
+}
 
 std::string Quote(const char *bytes, std::size_t length) {
   static const char kHex[] = "0123456789ABCDEF";
@@ -506,7 +524,7 @@ int RunScript(const Module &module, std::istream &in, const std::string &scriptN
   while (ReadLine(in, line, tooLong)) {
     ++number;
     if (tooLong) {
-      std::fflush(out);
+      FlushOutput(out, err);
       std::fprintf(err, "%s:%ld: line longer than %zu bytes\n", scriptName.c_str(), number, kMaxLine);
       ++failures;
       continue;

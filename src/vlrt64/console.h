@@ -43,7 +43,9 @@ struct Module {
 
 // Runs every line of `in`; results go to `out`, line errors ("name:line: message")
 // to `err`. `scriptDir` is what $script_dir gives. Returns the number of lines
-// that could not be read.
+// that could not be read. A failed write to `out` is reported (FlushOutput) and
+// the script goes on; the caller sees it in std::ferror(out). Memory exhausted
+// outside a line throws std::bad_alloc.
 int RunScript(const Module &module, std::istream &in, const std::string &scriptName, std::FILE *out,
               std::FILE *err, const std::string &scriptDir = ".");
 
@@ -56,6 +58,11 @@ const char *ArgKindName(std::uint64_t type);
 // name begins with `name` (all of them for an empty name). Returns how many
 // lines were written.
 int ListFunctions(const Module &module, std::string_view name, std::FILE *out);
+
+// Flushes what the console wrote to `out`. The first write to `out` that fails
+// (its error flag goes on) is reported on `err` as "util: standard output:
+// write failed: reason"; later ones are not. Returns false once `out` failed.
+bool FlushOutput(std::FILE *out, std::FILE *err) noexcept;
 
 // Writes bytes as a double-quoted literal with escapes, as results are printed.
 std::string Quote(const char *bytes, std::size_t length);

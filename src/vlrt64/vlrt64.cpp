@@ -91,7 +91,8 @@ void ReleaseSubstrings() noexcept { Substrings().clear(); }
 // The console of the stand-in host: runs the script or the option that util's
 // command line names (see cmdline.h). Exit code: 0 every line was read, 1 some
 // line could not be read, 2 the command line is wrong, the script cannot be
-// opened, the module's exports cannot be found, or memory ran out outside a line.
+// opened, the module's exports cannot be found, or memory ran out outside a line
+// ("util: not enough memory"), 3 standard output could not be written.
 VLRT_EXPORT int HostMain(void *instance, void *, const char *cmdline, int) {
   vlrt::Module module{};
   module.funcs = static_cast<const VlFuncRow *>(dlsym(instance, "VlFuncList"));
@@ -102,7 +103,7 @@ VLRT_EXPORT int HostMain(void *instance, void *, const char *cmdline, int) {
     const auto words = vlrt::CommandWords(vlrt::ProcessArguments(), cmdline != nullptr ? cmdline : "");
     return vlrt::RunCommandLine(found ? &module : nullptr, words, stdout, stderr);
   } catch (const std::bad_alloc &) {
-    std::fflush(stdout);
+    vlrt::FlushOutput(stdout, stderr);
     std::fprintf(stderr, "util: not enough memory\n");
     return 2;
   }

@@ -24,7 +24,9 @@
 
 namespace {
 
-void CheckLine(char, int, const char *text) { FUZZ_CHECK(std::strlen(text) <= vl::kTraceTextMax); }
+void CheckLine(char category, int level, const char *text) {
+  vlfuzz::CheckTraceText(category, level, text, vl::kTraceTextMax);
+}
 
 // The text of every gettable item, as "NAME=text" lines (an item that is not
 // set reads as empty, or 0).

@@ -37,6 +37,15 @@ namespace vlfuzz {
 #define FUZZ_CHECK(condition) \
   ((condition) ? (void)0 : ::vlfuzz::Failed(#condition, __FILE__, __LINE__))
 
+// What a trace writer of a target checks of each line: it keeps within `max`
+// bytes. With VL_FUZZ_TRACE set in the environment the line is shown, to see
+// what a finding did.
+inline void CheckTraceText(char category, int level, const char *text, std::size_t max) {
+  static const bool show = std::getenv("VL_FUZZ_TRACE") != nullptr;
+  if (show) std::fprintf(stderr, "%c%d: %s\n", category, level, text);
+  if (std::strlen(text) > max) Failed("a trace line keeps within its bound", __FILE__, __LINE__);
+}
+
 // The fuzzer's bytes taken from the front as values; once they run out every
 // value is 0 or empty.
 class Input {
@@ -89,16 +98,18 @@ class Input {
 // A scratch folder of this process, made once and removed at exit, for the
 // readers that take file names.
 inline const std::string &ScratchDir() {
-  static const std::string dir = [] {
+  // Never destroyed, so that the removal at exit still finds the name.
+  static const std::string &dir = *[] {
     const char *tmp = std::getenv("TMPDIR");
-    std::string pattern = std::string(tmp != nullptr && *tmp != '\0' ? tmp : "/tmp") + "/vlfuzz.XXXXXX";
-    if (mkdtemp(pattern.data()) == nullptr) Failed("a scratch folder can be made", __FILE__, __LINE__);
-    std::atexit([] {
-      std::error_code ec;
-      std::filesystem::remove_all(ScratchDir(), ec);
-    });
+    auto *pattern = new std::string(std::string(tmp != nullptr && *tmp != '\0' ? tmp : "/tmp") + "/vlfuzz.XXXXXX");
+    if (mkdtemp(pattern->data()) == nullptr) Failed("a scratch folder can be made", __FILE__, __LINE__);
     return pattern;
   }();
+  static const bool removed = std::atexit([] {
+    std::error_code ec;
+    std::filesystem::remove_all(ScratchDir(), ec);
+  }) == 0;
+  (void)removed;
   return dir;
 }
 

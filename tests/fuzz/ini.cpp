@@ -26,7 +26,9 @@ bool Inside(std::string_view part, std::string_view whole) {
 }
 
 // Every trace line stays within its bound.
-void CheckLine(char, int, const char *text) { FUZZ_CHECK(std::strlen(text) <= vl::kTraceTextMax); }
+void CheckLine(char category, int level, const char *text) {
+  vlfuzz::CheckTraceText(category, level, text, vl::kTraceTextMax);
+}
 
 void WalkHandles(const std::string &path, int nameSize, int valueSize) {
   const int hdl = vl::IniOpen(path.c_str(), nullptr);
