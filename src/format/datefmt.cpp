@@ -113,6 +113,12 @@ int DateToTm(std::tm &tm, std::int64_t value, bool isGreg) noexcept {
 }
 
 int WeekOfYear(const std::tm &tm, int &weekYear) noexcept {
+  weekYear = tm.tm_year;
+  // A weekday, day of the year or year that no date has gives no week.
+  if (tm.tm_wday < 0 || tm.tm_wday > 6 || tm.tm_yday < 0 || tm.tm_yday > 365 || tm.tm_year <= INT_MIN + 1 ||
+      tm.tm_year >= INT_MAX - 1) {
+    return 0;
+  }
   const int wd = tm.tm_wday == 0 ? 6 : tm.tm_wday - 1;  // Monday-based weekday
   int w = (tm.tm_yday - wd + 7) / 7;
   const int j = FloorMod7(tm.tm_wday - (tm.tm_yday % 7));  // weekday of 1 January

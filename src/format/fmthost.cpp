@@ -18,7 +18,8 @@ namespace vl {
 namespace {
 
 // Sets each category of a definition list: "TYPE=value" pairs separated by ",".
-// Returns kLocaleOk, or kLocaleFailed after the trace line of the pair that failed.
+// Returns kLocaleOk, or kLocaleFailed after the trace line of the pair that failed;
+// memory exhausted (in the C library's setlocale too) throws std::bad_alloc.
 LocaleStatus SetCategories(std::string_view list) {
   while (!list.empty()) {
     const std::size_t eq = list.find('=');
@@ -36,8 +37,11 @@ LocaleStatus SetCategories(std::string_view list) {
     }
     TraceLine('N', 2, "define_locale(): setlocale(%.*s,%s)", static_cast<int>(type.size()), type.data(),
               value.c_str());
+    errno = 0;
     if (std::setlocale(category, value.c_str()) == nullptr) {
       TraceLine('N', 1, "define_locale(): setlocale() failed");
+      // A locale that could not be loaded for lack of memory is no refused one.
+      if (errno == ENOMEM) throw std::bad_alloc();
       return kLocaleFailed;
     }
     list = comma == std::string_view::npos ? std::string_view{} : list.substr(comma + 1);

@@ -170,13 +170,15 @@ LocaleStatus SetClientLocale();
 // The checker's locale set-up from VELMLANG, or LANG, LC_COLLATE and LC_CTYPE:
 // sets the categories (reporting refused ones on standard error), builds the
 // tables, then keeps only the character-type and collation categories on the
-// user's language. Returns BuildLocale's status.
+// user's language. Returns BuildLocale's status, or kLocaleNoMemory when a
+// category could not be set for lack of memory.
 LocaleStatus setup_locale_from_env();
 
 // Sets one category (LC_ALL, LC_COLLATE, LC_CTYPE, ...) for the checker; a refusal
 // is reported on standard error (with the warning header on the run's first one)
 // and on the trace. `last` ends the set-up: after a refusal during the run it
-// writes "Continuing processing using default language.". True when set.
+// writes "Continuing processing using default language.". True when set; false
+// with errno ENOMEM, and nothing written, when memory ran out.
 bool set_locale(int category, const char *value, bool last);
 
 // ===========================================================================
@@ -416,7 +418,9 @@ CalendarDate DayToDate(std::int64_t relativeDay) noexcept;
 int DateToTm(std::tm &tm, std::int64_t value, bool isGreg) noexcept;
 
 // ISO 8601 week (1-53) of the date in tm (tm_year, tm_yday, tm_wday); weekYear
-// receives the year the week belongs to, in tm_year form.
+// receives the year the week belongs to, in tm_year form. 0 (no week) for a
+// weekday outside 0-6, a day of the year outside 0-365 or a year at the ends of
+// the int range.
 int WeekOfYear(const std::tm &tm, int &weekYear) noexcept;
 
 // Relative day number of the Monday of ISO week `week` of `year` (week 0 is the

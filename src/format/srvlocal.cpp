@@ -7,6 +7,7 @@
 // character set, and the day and month names are German. Only the decimal point,
 // the thousands separator and the grouping come from the standard library's
 // numeric conventions at build time.
+#include <cerrno>
 #include <clocale>
 #include <cstdio>
 #include <cstring>
@@ -218,7 +219,10 @@ LocaleStatus BuildLocale() {
 
 bool set_locale(int category, const char *value, bool last) {
   if (value == nullptr) value = "";
+  errno = 0;
   const bool set = std::setlocale(category, value) != nullptr;
+  // A language that could not be loaded for lack of memory is no missing one.
+  if (!set && errno == ENOMEM) return false;
   if (!set) {
     if (!Locale().refusalSeen) {
       std::fprintf(stderr, "%s: %s\n", "qorv", "Warning!  The following language(s) are not available:");
@@ -246,10 +250,16 @@ LocaleStatus setup_locale_from_env() {
     collate = lcCollate != nullptr ? lcCollate : all;
     ctype = lcCtype != nullptr ? lcCtype : all;
   }
-  set_locale(LC_ALL, all.c_str(), false);
-  const bool collateSet = set_locale(LC_COLLATE, collate.c_str(), false);
-  const bool ctypeSet = set_locale(LC_CTYPE, ctype.c_str(), true);
-  const LocaleStatus status = BuildLocale();
+  bool noMemory = false;
+  const auto set = [&noMemory](int category, const std::string &value, bool last) {
+    const bool done = set_locale(category, value.c_str(), last);
+    if (!done && errno == ENOMEM) noMemory = true;
+    return done;
+  };
+  set(LC_ALL, all, false);
+  const bool collateSet = set(LC_COLLATE, collate, false);
+  const bool ctypeSet = set(LC_CTYPE, ctype, true);
+  const LocaleStatus status = noMemory ? kLocaleNoMemory : BuildLocale();
 
   // The checker keeps character types and collation on the user's language.
   std::setlocale(LC_ALL, "C");

@@ -546,6 +546,8 @@ bool DlgLineReader::Open(std::string_view fname) {
     return false;
   }
   file_ = std::fopen(name.c_str(), "r");
+  // A file the C library could not open for lack of memory is no missing one.
+  if (file_ == nullptr && errno == ENOMEM) throw std::bad_alloc();
   if (file_ == nullptr) return false;
   buf_.reset(new char[kReadBlock]);  // left uninitialised: Refill writes before any read
   return true;

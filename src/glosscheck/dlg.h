@@ -156,7 +156,8 @@ class DlgLineReader {
   DlgLineReader &operator=(const DlgLineReader &) = delete;
 
   // Opens `fname` for reading; false (errno set) when it cannot be opened, is a
-  // folder, or the name holds a NUL byte.
+  // folder, or the name holds a NUL byte. Memory exhausted (the C library's
+  // included) throws std::bad_alloc.
   [[nodiscard]] bool Open(std::string_view fname);
 
   // The next piece of at most `max` bytes (1 to kDlgLineMax): up to and

@@ -90,7 +90,7 @@ enum class OptionSource {
 // Looks for the directive line of `dictFile`, reading it in pieces of at most
 // kDirectiveLineMax bytes. Returns 0 with found and text (after the prefix,
 // without the line end); 2 when the file cannot be opened or read (a folder
-// included); 4 after a message on `err` when the directive line goes on beyond
+// included; memory exhausted throws std::bad_alloc); 4 after a message on `err` when the directive line goes on beyond
 // its first piece with more than blanks, so that no option of it is lost unnoticed.
 [[nodiscard]] int ReadDirectiveLine(const std::string &dictFile, bool &found, std::string &text, std::FILE *err);
 

@@ -25,6 +25,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <memory>
 #include <new>
 #include <string>
 #include <vector>
@@ -196,9 +197,12 @@ class OutputFile {
     struct stat st {};
     if (lstat(name.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
       // Replace the file the link leads to, not the link.
-      if (char *real = realpath(name.c_str(), nullptr)) {
+      char *real = realpath(name.c_str(), nullptr);
+      // Without memory to resolve it the link would be replaced by a file.
+      if (real == nullptr && errno == ENOMEM) throw std::bad_alloc();
+      if (real != nullptr) {
+        const std::unique_ptr<char, decltype(&std::free)> owned(real, &std::free);
         target = real;
-        std::free(real);
       }
     }
     bool direct = false;
@@ -227,7 +231,7 @@ class OutputFile {
     temp += ".panelxlate-XXXXXX";
     fd_ = mkostemp(temp.data(), O_CLOEXEC);
     if (fd_ < 0) return false;
-    temp_ = temp;
+    temp_ = std::move(temp);  // allocates nothing: the file is removed whatever comes
     target_ = target;
     if (fchmod(fd_, mode) != 0) return false;
     return true;

@@ -233,6 +233,27 @@ void SetAttrValue(Object *object, std::string_view name, std::string_view value)
   }
 }
 
+// IDM numbers are decimal; in a DLG file a leading 0 makes a number octal and a
+// number has no fraction. So that the value means what it meant, an integer
+// loses its leading zeros ("09" becomes 9, "-007" -7) and a number with a
+// fraction is written as a text ("1.5" becomes "\"1.5\""). Other values stay.
+std::string DlgNumber(std::string_view value) {
+  const bool negative = !value.empty() && value.front() == '-';
+  const std::string_view digits = value.substr(negative ? 1 : 0);
+  const std::size_t point = digits.find('.');
+  const auto allDigits = [](std::string_view s) {
+    return !s.empty() && std::all_of(s.begin(), s.end(), [](char c) { return c >= '0' && c <= '9'; });
+  };
+  if (point != std::string_view::npos) {
+    if (!allDigits(digits.substr(0, point)) || !allDigits(digits.substr(point + 1))) return std::string(value);
+    return "\"" + std::string(value) + "\"";
+  }
+  if (!allDigits(digits)) return std::string(value);
+  const std::size_t first = std::min(digits.find_first_not_of('0'), digits.size() - 1);
+  const std::string_view kept = digits.substr(first);
+  return (negative && kept != "0" ? "-" : "") + std::string(kept);
+}
+
 // The converted text of a value that begins with a double quote: the inner
 // text without its leading blanks and trailing spaces, octal escapes replaced,
 // quoted again. Fatal "illegal text value (%s)" for a text that is not closed,
@@ -648,6 +669,9 @@ void IDM_SetAttr(Object *object, std::string_view name, std::string_view value) 
     value = "1";
   } else if (value == "false") {
     value = "0";
+  } else if (text.empty()) {
+    text = DlgNumber(value);
+    value = text;
   }
   SetAttrValue(object, dlgName, value);
 }

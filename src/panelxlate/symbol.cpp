@@ -3,7 +3,9 @@
 
 #include <sys/stat.h>
 
+#include <cerrno>
 #include <cstdlib>
+#include <new>
 
 #include "msg.h"
 #include "var.h"
@@ -20,6 +22,8 @@ VarList &Symbols() {
 
 std::FILE *OpenForReading(const std::string &name) {
   std::FILE *file = std::fopen(name.c_str(), "r");
+  // A file the C library could not open for lack of memory is no missing one.
+  if (file == nullptr && errno == ENOMEM) throw std::bad_alloc();
   if (file == nullptr) return nullptr;
   struct stat st {};
   if (fstat(fileno(file), &st) != 0 || S_ISDIR(st.st_mode)) {

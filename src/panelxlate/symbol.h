@@ -28,7 +28,8 @@ int SymbolAdd(std::string_view text);
 std::string SymbolFindFile(const std::string &name);
 
 // Opens a file for reading as the converter does everywhere: like fopen "r",
-// except that a folder counts as a file that cannot be opened.
+// except that a folder counts as a file that cannot be opened, and that memory
+// exhausted (the C library's included) throws std::bad_alloc.
 std::FILE *OpenForReading(const std::string &name);
 
 // Empties the symbol table (for tests).

@@ -7,6 +7,7 @@
 #include <fstream>
 #include <iostream>
 #include <iterator>
+#include <new>
 
 #ifndef VL_VERSION
 #error "VL_VERSION (the suite's version) must be defined by the build"
@@ -70,6 +71,7 @@ int RunScriptFile(const Module &module, const std::string &script, std::FILE *ou
   }
   std::ifstream in(script, std::ios::binary);
   if (!in) {
+    if (errno == ENOMEM) throw std::bad_alloc();  // no missing script: "not enough memory"
     std::fprintf(err, "%s: cannot open script '%s': %s\n", kProgram, script.c_str(), std::strerror(errno));
     return 2;
   }
@@ -100,7 +102,10 @@ std::vector<std::string> CommandWords(const std::vector<std::string> &processArg
 }
 
 std::vector<std::string> ProcessArguments() {
+  errno = 0;
   std::ifstream in("/proc/self/cmdline", std::ios::binary);
+  // Without memory for the stream the words would be split at blanks instead.
+  if (!in && errno == ENOMEM) throw std::bad_alloc();
   const std::string all{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
   std::vector<std::string> args;
   std::size_t start = 0;

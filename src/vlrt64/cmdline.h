@@ -25,7 +25,8 @@ namespace vlrt {
 std::vector<std::string> CommandWords(const std::vector<std::string> &processArgs, std::string_view cmdline);
 
 // The process's own arguments, the program name first, as the system keeps
-// them (/proc/self/cmdline); empty when they cannot be read.
+// them (/proc/self/cmdline); empty when they cannot be read. Memory exhausted
+// throws std::bad_alloc.
 std::vector<std::string> ProcessArguments();
 
 // Does what the words ask: an option, or running the script (standard input

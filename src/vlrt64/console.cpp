@@ -176,12 +176,22 @@ class Console {
   }
   ~Console() {
     if (tmpDir_.empty()) return;
-    try {
-      std::error_code ec;
-      std::filesystem::remove_all(tmpDir_, ec);
-    } catch (const std::bad_alloc &) {
-      // Walking the folder needs memory; without it the folder stays, named.
+    // Walking the folder needs memory; it is tried once more before the folder
+    // is left behind, named.
+    std::error_code ec;
+    for (int attempt = 0; attempt < 2; ++attempt) {
+      try {
+        ec.clear();
+        std::filesystem::remove_all(tmpDir_, ec);
+        if (!ec) return;
+      } catch (const std::bad_alloc &) {
+        ec = std::make_error_code(std::errc::not_enough_memory);
+      }
+    }
+    if (ec == std::errc::not_enough_memory) {
       std::fprintf(err_, "util: not enough memory to remove %s\n", tmpDir_.c_str());
+    } else {
+      std::fprintf(err_, "util: cannot remove %s: %s\n", tmpDir_.c_str(), std::strerror(ec.value()));
     }
   }
   Console(const Console &) = delete;

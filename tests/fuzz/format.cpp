@@ -120,7 +120,8 @@ void DateFormat(vlfuzz::Input &in) {
   tm.tm_wday = static_cast<int>(in.Bits(4));
   tm.tm_yday = static_cast<int>(in.Bits(4));
   const int len = static_cast<int>(in.Range(-2, vl::kTextWork + 40));
-  const std::int64_t value = static_cast<std::int64_t>(in.Bits(8));
+  // Field values reach the formatters as the host's 32-bit integers.
+  const std::int64_t value = static_cast<std::int32_t>(in.Bits(4));
   const std::string format(in.Rest());
   vl::FieldText out;
   const vl::FieldFit fit = vl::FmtDate(out, tm, len, format.c_str());

@@ -91,6 +91,31 @@ TEST(CalendarTest, EveryDayAgainstTheCivilCalendar) {
   }
 }
 
+// Days no date has get no week, and a %W of them overflows its field (these
+// once overflowed the int arithmetic instead).
+TEST(CalendarTest, NoWeekForImpossibleDays) {
+  struct Case {
+    const char *id;
+    int year, yday, wday;
+  } cases[] = {
+      {"day of the year near INT_MAX", 99, INT_MAX - 6, 0}, {"negative day of the year", 99, -1, 3},
+      {"weekday 9", 99, 10, 9},                             {"weekday INT_MIN", 99, 10, INT_MIN},
+      {"year INT_MAX", INT_MAX, 364, 1},                    {"year INT_MIN", INT_MIN, 0, 1},
+  };
+  for (const Case &c : cases) {
+    SCOPED_TRACE(c.id);
+    std::tm tm{};
+    tm.tm_year = c.year;
+    tm.tm_yday = c.yday;
+    tm.tm_wday = c.wday;
+    int weekYear = 0;
+    EXPECT_EQ(vl::WeekOfYear(tm, weekYear), 0);
+    vl::FieldText out;
+    EXPECT_EQ(vl::FmtDate(out, tm, 7, "%W/%Y"), vl::kFieldOverflow);
+    EXPECT_EQ(out.view(), "???????");
+  }
+}
+
 TEST(CalendarTest, MondayOfIsoWeek) {
   struct Case {
     int year, week;

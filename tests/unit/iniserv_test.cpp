@@ -3,17 +3,20 @@
 //   ini_set.*    ini_SetString: the file after each kind of write, bad targets,
 //                the new content surviving a failed rename or copy, the copy
 //                path (room reserved first), failures of the temporary file,
-//                a failure line for each, owner and mode kept or traced
+//                a failure line for each, owner and mode kept or traced; a
+//                write failing at every step of the temporary file
 //   memory_*     every allocation of a look-up, an open and a write failing in
 //                turn: result 2 with its line under I, no file changed or left
 //                open, a symbolic link never replaced
 //   ini_walk.*   the handle functions through VlCall: lengths, eof, caps
 //   ini_trace.*  the category I trace lines of every function
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <csignal>
 #include <cstring>
 #include <filesystem>
 #include <string>
@@ -464,6 +467,52 @@ TEST_F(IniServ, set_string_failed_temporary_file_is_traced) {
     }
     EXPECT_EQ(trace.lines()[0], line);
   }
+}
+
+// The temporary file through a stream of a few bytes' buffer, so that its content
+// goes out in many writes.
+std::FILE *TempInSmallWrites(int fd) {
+  std::FILE *file = fdopen(fd, "wb");
+  if (file != nullptr) std::setvbuf(file, nullptr, _IOFBF, 8);
+  return file;
+}
+
+// Every write of the temporary file fails in turn (the file may grow to `limit`
+// bytes, then a write fails with EFBIG): the file stays as it was, the
+// temporary file goes, one line says why; past the last write the file is
+// rewritten.
+TEST_F(IniServ, set_string_write_failing_at_every_step) {
+  const std::string before = "; head\r\n[S]\r\nk=1\r\nother = some text\r\n[T]\r\nx=y\r\n";
+  const std::string after = "; head\r\n[S]\r\nk=22\r\nother = some text\r\n[T]\r\nx=y\r\n";
+  const std::string path = File("s.ini", before);
+  const vl::IniWriteOps ops{.openTemp = &TempInSmallWrites};
+  vl::SetIniWriteOpsForTest(&ops);
+  struct rlimit saved {};
+  ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
+  const auto previous = std::signal(SIGXFSZ, SIG_IGN);
+  for (rlim_t limit = 0; limit <= after.size(); ++limit) {
+    SCOPED_TRACE("limit " + std::to_string(limit));
+    struct rlimit small = saved;
+    small.rlim_cur = limit;
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+    TraceCapture trace("I1");
+    const vl::IniWrite result = vl::IniWriteEntry(path.c_str(), "S", "k", "22");
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &saved), 0);
+    EXPECT_EQ(Listing(), std::vector<std::string>{"s.ini"});
+    if (limit < after.size()) {
+      EXPECT_EQ(result, vl::IniWrite::kUnchanged);
+      EXPECT_EQ(ReadFile(path), before);
+      ASSERT_EQ(trace.lines().size(), 1u);
+      EXPECT_EQ(trace.lines()[0].rfind("I1: ini_SetString() failed: cannot write '" + path + ".", 0), 0u)
+          << trace.lines()[0];
+      EXPECT_NE(trace.lines()[0].find("(File too large)"), std::string::npos) << trace.lines()[0];
+    } else {
+      EXPECT_EQ(result, vl::IniWrite::kRewritten);
+      EXPECT_EQ(ReadFile(path), after);
+      EXPECT_EQ(trace.Joined(), "");
+    }
+  }
+  std::signal(SIGXFSZ, previous);
 }
 
 TEST_F(IniServ, set_string_failures_are_traced) {
