@@ -14,9 +14,10 @@ as_root() { if [ "$(id -u)" = 0 ]; then "$@"; else sudo "$@"; fi; }
 # Debian packages: the toolchain, GoogleTest, Google Benchmark (the bench
 # preset), the locale sources and localedef, col (a baseline of the inkstrip
 # benchmark), diff, groff (the man page checks), pkg-config and dpkg-dev (the
-# install and package check), and script (inkstrip on a terminal).
+# install and package check), script (inkstrip on a terminal), and clang with
+# its runtime libraries (libFuzzer and the sanitizers) for the fuzz preset.
 packages=(g++ cmake make libgtest-dev libgmock-dev libbenchmark-dev locales bsdextrautils diffutils
-          groff-base pkgconf dpkg-dev bsdutils)
+          groff-base pkgconf dpkg-dev bsdutils clang libclang-rt-14-dev)
 if command -v dpkg-query > /dev/null && command -v apt-get > /dev/null; then
   missing=()
   for p in "${packages[@]}"; do

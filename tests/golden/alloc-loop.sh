@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # The allocation-failure loop: runs a program on one case again and again, the
-# n-th allocation failing (failalloc.c), for n = 1, 2, ... until a run goes
+# n-th allocation failing (failalloc.cpp), for n = 1, 2, ... until a run goes
 # through without a failure.
 #
 #   alloc-loop.sh <failalloc.so> <once|always> <program> <case>...
@@ -43,10 +43,13 @@ trap 'rm -rf "$scratch"' EXIT
 # listing <folder> <case>: every file of the folder with a digest of its
 # content, after the case's mask.
 listing() {
-  local f mask=/dev/null
-  [ -f "$2/mask" ] && mask=$2/mask
+  local f
+  if [ ! -f "$2/mask" ]; then
+    (cd "$1" && find . -type f -print0 | LC_ALL=C sort -z | xargs -0 -r md5sum)
+    return
+  fi
   (cd "$1" && find . -type f | LC_ALL=C sort | while IFS= read -r f; do
-     echo "$(sed -E -f "$mask" "$f" | md5sum | cut -c1-32)  $f"
+     echo "$(sed -E -f "$2/mask" "$f" | md5sum | cut -c1-32)  $f"
    done)
 }
 

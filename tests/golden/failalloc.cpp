@@ -1,5 +1,5 @@
-/* Preloaded into a program under test (LD_PRELOAD) to make malloc, calloc and
- * realloc, and so operator new, fail with ENOMEM as the environment says:
+/* Preloaded into a program under test (LD_PRELOAD) to make malloc, calloc,
+ * realloc and operator new fail (ENOMEM, std::bad_alloc) as the environment says:
  *
  *   VL_FAIL_ALLOC_MIN=bytes  every request of at least that many bytes fails
  *                            (a buffer that cannot be had, without exhausting
@@ -18,8 +18,9 @@
  * work. Without the variables nothing fails. The real allocator is the next one
  * after this library: the C library's, or the sanitizers' when the program is
  * built with them (then ASAN_OPTIONS must hold verify_asan_link_order=0, as this
- * library comes before their runtime). */
-#define _GNU_SOURCE
+ * library comes before their runtime). operator new and delete are defined here
+ * on malloc and free, so that the sanitizers' own operator new, which does not
+ * go through malloc, does not pass the count by. */
 #include <dlfcn.h>
 #include <execinfo.h>
 #include <errno.h>
@@ -28,6 +29,8 @@
 #include <stdlib.h>
 #include <string.h>
 #include <unistd.h>
+
+#include <new>
 
 static void *(*next_malloc)(size_t);
 static void *(*next_calloc)(size_t, size_t);
@@ -48,24 +51,26 @@ static char arena[1024];
 static size_t arena_used;
 static int resolving;
 
-static void *FromArena(size_t size) {
-  size = (size + 15) & ~(size_t)15;
+namespace {
+
+void *FromArena(size_t size) {
+  size = (size + 15) & ~static_cast<size_t>(15);
   if (size > sizeof arena - arena_used) return NULL;
   void *p = arena + arena_used;
   arena_used += size;
   return p;
 }
 
-static void Resolve(void) {
+void Resolve() {
   if (next_malloc != NULL || resolving) return;
   resolving = 1;
-  next_calloc = (void *(*)(size_t, size_t))dlsym(RTLD_NEXT, "calloc");
-  next_realloc = (void *(*)(void *, size_t))dlsym(RTLD_NEXT, "realloc");
-  next_malloc = (void *(*)(size_t))dlsym(RTLD_NEXT, "malloc");
+  next_calloc = reinterpret_cast<void *(*)(size_t, size_t)>(dlsym(RTLD_NEXT, "calloc"));
+  next_realloc = reinterpret_cast<void *(*)(void *, size_t)>(dlsym(RTLD_NEXT, "realloc"));
+  next_malloc = reinterpret_cast<void *(*)(size_t)>(dlsym(RTLD_NEXT, "malloc"));
   resolving = 0;
 }
 
-static void Log(const char *text) {
+void Log(const char *text) {
   if (log_path == NULL) return;
   const int fd = open(log_path, O_WRONLY | O_CREAT | O_APPEND, 0644);
   if (fd < 0) return;
@@ -75,7 +80,7 @@ static void Log(const char *text) {
 }
 
 /* True when this request is to fail. */
-static int Fails(size_t size) {
+int Fails(size_t size) {
   if (!counting) return 0;
   if (fail_min != 0 && size >= fail_min) return 1;
   ++count;
@@ -93,14 +98,14 @@ static int Fails(size_t size) {
   return 1;
 }
 
-static long Number(const char *name) {
+long Number(const char *name) {
   const char *text = getenv(name);
   return text != NULL ? strtol(text, NULL, 10) : 0;
 }
 
-__attribute__((constructor)) static void Start(void) {
+__attribute__((constructor)) void Start() {
   Resolve();
-  fail_min = (size_t)Number("VL_FAIL_ALLOC_MIN");
+  fail_min = static_cast<size_t>(Number("VL_FAIL_ALLOC_MIN"));
   fail_at = Number("VL_FAIL_ALLOC_AT");
   fail_once = Number("VL_FAIL_ALLOC_ONCE") != 0;
   log_path = getenv("VL_FAIL_ALLOC_LOG");
@@ -112,14 +117,17 @@ __attribute__((constructor)) static void Start(void) {
   counting = 1;
 }
 
-__attribute__((destructor)) static void Stop(void) {
+__attribute__((destructor)) void Stop() {
+
   char line[48];
   snprintf(line, sizeof line, "count %ld\n", count);
   counting = 0;
   Log(line);
 }
 
-void *malloc(size_t size) {
+}  // namespace
+
+extern "C" void *malloc(size_t size) {
   Resolve();
   if (next_malloc == NULL) return FromArena(size);
   if (Fails(size)) {
@@ -129,7 +137,7 @@ void *malloc(size_t size) {
   return next_malloc(size);
 }
 
-void *calloc(size_t n, size_t size) {
+extern "C" void *calloc(size_t n, size_t size) {
   Resolve();
   if (next_calloc == NULL) return FromArena(n * size);  /* arena bytes are zero */
   if (Fails(n * size)) {
@@ -139,7 +147,7 @@ void *calloc(size_t n, size_t size) {
   return next_calloc(n, size);
 }
 
-void *realloc(void *block, size_t size) {
+extern "C" void *realloc(void *block, size_t size) {
   Resolve();
   if (size != 0 && Fails(size)) {
     errno = ENOMEM;
@@ -147,3 +155,18 @@ void *realloc(void *block, size_t size) {
   }
   return next_realloc(block, size);
 }
+
+// operator new and delete on malloc and free: a failed malloc is std::bad_alloc.
+void *operator new(size_t size) {
+  if (void *p = malloc(size != 0 ? size : 1)) return p;
+  throw std::bad_alloc();
+}
+void *operator new[](size_t size) { return operator new(size); }
+void *operator new(size_t size, const std::nothrow_t &) noexcept { return malloc(size != 0 ? size : 1); }
+void *operator new[](size_t size, const std::nothrow_t &) noexcept { return malloc(size != 0 ? size : 1); }
+void operator delete(void *p) noexcept { free(p); }
+void operator delete[](void *p) noexcept { free(p); }
+void operator delete(void *p, size_t) noexcept { free(p); }
+void operator delete[](void *p, size_t) noexcept { free(p); }
+void operator delete(void *p, const std::nothrow_t &) noexcept { free(p); }
+void operator delete[](void *p, const std::nothrow_t &) noexcept { free(p); }
