@@ -55,8 +55,9 @@ void CheckLoaded(const vl::Dict &dict, bool clean) {
       item.get(s->obj, text);
       FUZZ_CHECK(text.size() <= item.maxLength);
     }
-    // The round trip through the packed XBUF.
-    if (!clean) continue;
+    // The round trip through the packed XBUF (a section "hdl." names no field,
+    // and an XBUF without a field name is refused).
+    if (!clean || s->section.back() == '.') continue;
     std::string xbuf(64 * 1024, '\0');
     std::size_t length = 0;
     FUZZ_CHECK(vl::xpack_dict(*s, xbuf.data(), xbuf.size(), length) == vl::kOk);
