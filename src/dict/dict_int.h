@@ -145,17 +145,14 @@ struct ListEntryKey {
   std::string_view operator()(const ListEntry *e) const noexcept { return e->item; }
 };
 
-struct ViewKey {
-  std::string_view operator()(std::string_view s) const noexcept { return s; }
-};
-
 // Look-ups of one dictionary by name.
 struct DictIndexes {
   NameIndex<SameName, SameNameKey> sections;
   NameIndex<ListEntry *, ListEntryKey> lists;
   // The distinct prefixes (the part before the first ".") of the field sections,
-  // each viewing the name of the first section that has it, for the catalog check.
-  NameIndex<std::string_view, ViewKey> prefixes;
+  // each with the first and last section of its dialog chain, viewing the name
+  // of the first: for the catalog check and the walks of one dialog.
+  NameIndex<SameName, SameNameKey> prefixes;
   bool sectionWithoutPrefix = false;  // some field section's name has no "."
 };
 
@@ -208,5 +205,60 @@ DictState &Dicts();  // created on first use
 
 // Drops a level record's handles from the id index (dictutil).
 void ForgetHandleIds(DlgHandle &handle);
+
+// The leading decimal integer of a text (0 when there is none), held within the
+// range of a 32-bit integer; the leading decimal number, with a magnitude beyond
+// a double's range held at its largest value (dictattr).
+std::int32_t LeadingInt(std::string_view s) noexcept;
+double LeadingNumber(std::string_view s) noexcept;
+
+// Reads the entry at `offset` of the XBUF `all` as XbufObSet reads entries.
+// Returns 0 with `offset` moved past the entry, or how it is corrupt: 1 a
+// malformed head, 2 a head that runs past the end, 3 a malformed value length,
+// 4 a value that runs past the end (dictattr).
+int ReadXbufEntry(std::string_view all, std::size_t &offset, XbufEntry &entry);
+
+// ---------------------------------------------------------------------------
+// Variable frames (dictutil)
+// ---------------------------------------------------------------------------
+
+inline constexpr std::size_t kNoVar = static_cast<std::size_t>(-1);
+
+// One variable: a field section and its value.
+struct Var {
+  DictSection *section = nullptr;  // not owned
+  std::string value;               // empty: no value
+};
+
+// A filter takes the current variable (0), skips it (2) or fails the walk.
+using VarFilter = int (*)(Var &var);
+
+// One frame of variable access.
+struct VarFrame {
+  std::vector<Var> varList;          // in the order added
+  std::size_t currVar = kNoVar;      // the current variable
+  std::size_t nextVar = kNoVar;      // the one after it
+  VarFilter filter = nullptr;        // the enabled filter, or none
+  bool pastEnd = false;              // the walk has reported its end
+  std::vector<const Dict *> dicts;   // the dictionaries its variables point into
+  // The first variable of each section, built when a list is first updated.
+  std::unordered_map<const DictSection *, std::size_t> bySection;
+  bool indexed = false;
+};
+
+// The frame stack: the current frame and the saved ones. Reached through
+// VarStack() only; ResetVarStackForTest (registered with VL_STATE_RESET)
+// returns it to how the process started.
+struct VarStackState {
+  VarFrame current;
+  std::array<VarFrame, kVarStackDepth> saved;
+  int depth = 0;  // saved frames
+};
+VarStackState &VarStack();  // created on first use
+void ResetVarStackForTest();
+
+// Empties every frame that holds a variable of `dict`, whose sections are about
+// to be freed, with a warning on the trace.
+void DropFrameVars(const Dict &dict) noexcept;
 
 }  // namespace vl

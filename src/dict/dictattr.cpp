@@ -43,8 +43,9 @@ std::int32_t CodeOf(const std::array<const char *, N> &names, std::string_view t
   return 0;
 }
 
-// The leading decimal integer of a text (white space, sign, digits), 0 when there
-// is none; held within the range of a 32-bit integer.
+}  // namespace
+
+// The leading decimal integer: white space, sign, digits.
 std::int32_t LeadingInt(std::string_view s) noexcept {
   std::size_t pos = 0;
   while (pos < s.size() && IsSpace(s[pos])) ++pos;
@@ -58,9 +59,8 @@ std::int32_t LeadingInt(std::string_view s) noexcept {
   return static_cast<std::int32_t>(std::clamp<long long>(value, INT_MIN, INT_MAX));
 }
 
-// The leading decimal number of a text (white space, sign, digits with an optional
-// point and decimals, an optional exponent), 0 when there is none; a magnitude
-// beyond the range of a double is held at its largest value.
+// The leading decimal number: white space, sign, digits with an optional point
+// and decimals, an optional exponent.
 double LeadingNumber(std::string_view s) noexcept {
   std::size_t pos = 0;
   while (pos < s.size() && IsSpace(s[pos])) ++pos;
@@ -90,6 +90,8 @@ double LeadingNumber(std::string_view s) noexcept {
   else if (ec != std::errc() || end != s.data() + pos) value = 0;
   return negative ? -value : value;
 }
+
+namespace {
 
 // ---------------------------------------------------------------------------
 // Set and get handlers
@@ -610,6 +612,19 @@ bool LengthRunsPastEnd(std::string_view text) noexcept {
 
 }  // namespace
 
+int ReadXbufEntry(std::string_view all, std::size_t &offset, XbufEntry &entry) {
+  const std::string_view rest = all.substr(offset);
+  const int head = GetEntryHead(rest, entry);
+  if (head < 0) return HeadRunsPastEnd(rest) ? 2 : 1;
+  const std::string_view valuePart = rest.substr(static_cast<std::size_t>(head));
+  const long value = GetEntryValue(valuePart, entry);
+  if (value < 0 || static_cast<std::size_t>(value) > valuePart.size()) {
+    return value >= 0 || LengthRunsPastEnd(valuePart) ? 4 : 3;
+  }
+  offset += static_cast<std::size_t>(head) + static_cast<std::size_t>(value);
+  return 0;
+}
+
 Status XbufObSet(DictObj &obj, std::string &fieldName, const char *xbuf, std::size_t length) {
   VL_TRACE_ENTRY('D', "XbufObSet");
   fieldName.clear();
@@ -622,22 +637,11 @@ Status XbufObSet(DictObj &obj, std::string &fieldName, const char *xbuf, std::si
   std::size_t offset = 0;
   XbufEntry entry;
   while (offset < all.size() && all[offset] != '$') {
-    const std::string_view rest = all.substr(offset);
-    const int head = GetEntryHead(rest, entry);
-    if (head < 0) {
-      TraceLine('D', 1, "XbufObSet() failed: buffer corrupt (%d), offset=%d", HeadRunsPastEnd(rest) ? 2 : 1,
-                static_cast<int>(offset));
+    const std::size_t at = offset;
+    if (const int corrupt = ReadXbufEntry(all, offset, entry); corrupt != 0) {
+      TraceLine('D', 1, "XbufObSet() failed: buffer corrupt (%d), offset=%d", corrupt, static_cast<int>(at));
       return kReported;
     }
-    const std::string_view valuePart = rest.substr(static_cast<std::size_t>(head));
-    const long value = GetEntryValue(valuePart, entry);
-    if (value < 0 || static_cast<std::size_t>(value) > valuePart.size()) {
-      const bool pastEnd = value >= 0 || LengthRunsPastEnd(valuePart);
-      TraceLine('D', 1, "XbufObSet() failed: buffer corrupt (%d), offset=%d", pastEnd ? 4 : 3,
-                static_cast<int>(offset));
-      return kReported;
-    }
-    offset += static_cast<std::size_t>(head) + static_cast<std::size_t>(value);
 
     const std::size_t underscore = entry.name.find('_');
     const std::string key = underscore == std::string::npos ? entry.name : entry.name.substr(underscore + 1);
