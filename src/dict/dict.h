@@ -88,6 +88,9 @@ struct DictObj {
   std::string init;            // INIT
   std::string load;            // LOAD
   std::uint32_t bits = 0;      // BIT_FREQ and the NOTIFY bits
+  // The 19 item entries as xpack_dict packs them, made at the first pack and
+  // dropped by every change through ObSetIdx, ObCheck and ObFree.
+  mutable std::string packedItems;
 };
 
 // Indexes of the item table.
@@ -246,8 +249,9 @@ Status LinkDict(std::unique_ptr<Dict> &dict);
 Dict *FindDict(std::string_view id, DictKind kind) noexcept;
 
 // The fields of the dialog with catalog handle `hdl`: the first field section
-// whose name begins with `hdl` and "." (any case), and the one after `section`;
-// null when there is none. Both follow the dialog's own chain of sections.
+// whose name begins with `hdl` and "." (any case), and the next such after
+// `section` in file order (`section` may belong to another dialog); null when
+// there is none. Both follow the dialog's own chain of sections where they can.
 DictSection *FirstDialogSection(const Dict &dict, std::string_view hdl) noexcept;
 DictSection *NextDialogSection(const DictSection &section, std::string_view hdl) noexcept;
 

@@ -2,6 +2,7 @@
 // by name and the process-wide state (dictList and the dialog level stack).
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -154,6 +155,7 @@ struct DictIndexes {
   // of the first: for the catalog check and the walks of one dialog.
   NameIndex<SameName, SameNameKey> prefixes;
   bool sectionWithoutPrefix = false;  // some field section's name has no "."
+  bool repeatedName = false;          // two field sections have the same name
 };
 
 // The handles indexed under one name (a catalog handle, or a dialog id or alias),
@@ -233,6 +235,58 @@ struct Var {
 // A filter takes the current variable (0), skips it (2) or fails the walk.
 using VarFilter = int (*)(Var &var);
 
+// The first variable of each section in a frame's list: open addressing with
+// linear probing over a power-of-two table at most half full.
+class SectionVars {
+ public:
+  // The variable of `section`, or kNoVar.
+  std::size_t Find(const DictSection *section) const noexcept {
+    if (slots_.empty()) return kNoVar;
+    for (std::size_t i = Home(section);; i = (i + 1) & (slots_.size() - 1)) {
+      if (slots_[i].section == section) return slots_[i].var;
+      if (slots_[i].section == nullptr) return kNoVar;
+    }
+  }
+  // Records `var` for `section` unless it has one; may throw std::bad_alloc,
+  // leaving the table as it was.
+  void Add(const DictSection *section, std::size_t var) {
+    if ((count_ + 1) * 2 > slots_.size()) Grow(std::max<std::size_t>(16, slots_.size() * 2));
+    std::size_t i = Home(section);
+    while (slots_[i].section != nullptr && slots_[i].section != section) i = (i + 1) & (slots_.size() - 1);
+    if (slots_[i].section != nullptr) return;
+    slots_[i] = Slot{section, var};
+    ++count_;
+  }
+  void Reserve(std::size_t n) {
+    std::size_t size = 16;
+    while (size < n * 2) size *= 2;
+    if (size > slots_.size()) Grow(size);
+  }
+
+ private:
+  struct Slot {
+    const DictSection *section = nullptr;
+    std::size_t var = 0;
+  };
+  std::size_t Home(const DictSection *section) const noexcept {
+    return static_cast<std::size_t>((reinterpret_cast<std::uintptr_t>(section) * 0x9E3779B97F4A7C15ull) >> 32) &
+           (slots_.size() - 1);
+  }
+  void Grow(std::size_t size) {
+    AllocCheck();
+    std::vector<Slot> bigger(size);
+    std::swap(slots_, bigger);
+    for (const Slot &slot : bigger) {
+      if (slot.section == nullptr) continue;
+      std::size_t i = Home(slot.section);
+      while (slots_[i].section != nullptr) i = (i + 1) & (slots_.size() - 1);
+      slots_[i] = slot;
+    }
+  }
+  std::vector<Slot> slots_;
+  std::size_t count_ = 0;
+};
+
 // One frame of variable access.
 struct VarFrame {
   std::vector<Var> varList;          // in the order added
@@ -242,8 +296,16 @@ struct VarFrame {
   bool pastEnd = false;              // the walk has reported its end
   std::vector<const Dict *> dicts;   // the dictionaries its variables point into
   // The first variable of each section, built when a list is first updated.
-  std::unordered_map<const DictSection *, std::size_t> bySection;
+  SectionVars bySection;
   bool indexed = false;
+  // Where AddVar looks first, while the entries of an XBUF come in order (then
+  // the look-ups by name and by section are saved): the variable after the one
+  // it set last, and the section after the one it found last, in its dictionary.
+  bool inOrder = true;
+  bool distinct = true;  // no section has two variables (no name was added twice)
+  std::size_t updated = 0;
+  const Dict *foundIn = nullptr;
+  const DictSection *found = nullptr;
 };
 
 // The frame stack: the current frame and the saved ones. Reached through
@@ -252,7 +314,8 @@ struct VarFrame {
 struct VarStackState {
   VarFrame current;
   std::array<VarFrame, kVarStackDepth> saved;
-  int depth = 0;  // saved frames
+  int depth = 0;            // saved frames
+  std::string sectionName;  // AddVar's look-up, kept for its room
 };
 VarStackState &VarStack();  // created on first use
 void ResetVarStackForTest();

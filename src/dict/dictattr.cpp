@@ -257,6 +257,7 @@ const std::array<DictItem, kItemCount> kDictItems{{
 void ObInit(DictObj &obj) noexcept { obj = DictObj{}; }
 
 void ObFree(DictObj &obj) noexcept {
+  std::string().swap(obj.packedItems);
   for (int i = 0; i < kGettableItems; ++i) (void)kDictItems[static_cast<std::size_t>(i)].set(obj, nullptr);
   std::string().swap(obj.model);
   obj.flags = 0;
@@ -312,6 +313,7 @@ int ObSetIdx(DictObj &obj, int index, std::string &value, const char *section) {
               OrEmpty(section));
     return kReported;
   }
+  obj.packedItems.clear();
   const int taken = item.set(obj, &value);
   if (taken == kReported) {
     TraceLine('D', 1, "ObSetIdx(%s=%s) failed: invalid value, section '%s'", item.name, value.c_str(),
@@ -427,6 +429,7 @@ bool CheckTime(DictObj &obj, const char *section, Defaults &d) {
 
 Status ObCheck(DictObj &obj, const char *section) {
   section = OrEmpty(section);
+  obj.packedItems.clear();
   bool lengthRule = true;  // the LEN warning applies to every field type but K
   try {
     if (obj.path.empty()) {
@@ -565,17 +568,46 @@ const char *ObGetAlias(int n) {
 // A field section as an XBUF
 // ---------------------------------------------------------------------------
 
+namespace {
+
+// Writes the 19 item entries of a packed field section.
+bool PutItems(XbufWriter &writer, const DictObj &obj) {
+  std::string text;
+  for (int i = 0; i < kGettableItems; ++i) {
+    const DictItem &item = kDictItems[static_cast<std::size_t>(i)];
+    item.get(obj, text);
+    if (!writer.Entry("Dict_", ObGetAlias(i), item.type, text)) return false;
+  }
+  return true;
+}
+
+// The item entries of an object, packed at its first pack and kept with it (a
+// dialog's fields are packed again at every walk); null when they cannot be kept.
+const std::string *PackedItems(const DictObj &obj) {
+  if (!obj.packedItems.empty()) return &obj.packedItems;
+  char entries[2048];  // the longest items take less than half of it
+  XbufWriter writer(entries, sizeof entries);
+  if (!PutItems(writer, obj)) return nullptr;
+  try {
+    AllocCheck();
+    obj.packedItems.assign(entries, writer.Length());
+  } catch (const std::bad_alloc &) {
+    return nullptr;
+  }
+  return &obj.packedItems;
+}
+
+}  // namespace
+
 Status xpack_dict(const DictSection &section, char *buffer, std::size_t room, std::size_t &length) {
   const std::string_view name = section.section;
   const std::size_t dot = name.find('.');
   const std::string_view field = dot == std::string_view::npos ? name : name.substr(dot + 1);
   XbufWriter writer(buffer, buffer != nullptr ? room : 0);
   bool fits = writer.Entry("Dict_", "fld", 'X', field);
-  std::string text;
-  for (int i = 0; fits && i < kGettableItems; ++i) {
-    const DictItem &item = kDictItems[static_cast<std::size_t>(i)];
-    item.get(section.obj, text);
-    fits = writer.Entry("Dict_", ObGetAlias(i), item.type, text);
+  if (fits) {
+    const std::string *items = PackedItems(section.obj);
+    fits = items != nullptr ? writer.Entries(*items) : PutItems(writer, section.obj);
   }
   if (!fits || !writer.End()) {
     TraceLine('D', 1, "xpack_dict() failed: XBUF overflow");

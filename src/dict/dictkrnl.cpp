@@ -75,6 +75,7 @@ DictSection &AppendSection(Dict &dict, std::string_view name) {
     if (!added) {
       same.last->nextSame = &section;
       same.last = &section;
+      index.repeatedName = true;
     }
     if (dialog != nullptr && !isNewPrefix) {
       dialog->last->nextInDialog = &section;
@@ -244,7 +245,9 @@ DictSection *FirstDialogSection(const Dict &dict, std::string_view hdl) noexcept
 }
 
 DictSection *NextDialogSection(const DictSection &section, std::string_view hdl) noexcept {
-  if (hdl.find('.') == std::string_view::npos) return section.nextInDialog;
+  if (hdl.find('.') == std::string_view::npos && InDialog(section.section, hdl)) return section.nextInDialog;
+  // After a section of another dialog (the cursor of another walk), or for a
+  // handle with a ".", the sections that follow in file order are compared.
   DictSection *s = section.next;
   while (s != nullptr && !InDialog(s->section, hdl)) s = s->next;
   return s;
@@ -292,6 +295,7 @@ bool FreeDict(Dict &dict) {
   dict.index->lists.Clear();
   dict.index->prefixes.Clear();
   dict.index->sectionWithoutPrefix = false;
+  dict.index->repeatedName = false;
   dict.sections = dict.lastSection = nullptr;
   dict.store.clear();
   std::deque<CatalogEntry>().swap(dict.catalog);

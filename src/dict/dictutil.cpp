@@ -430,63 +430,93 @@ Status VarFree() {
   return VarPop();
 }
 
+namespace {
+
+// The field section `name` of `dict` for AddVar. While the entries come in the
+// order of the dictionary, the dialog's section after the one found last is
+// tried first: it is the first of its name when no name repeats.
+DictSection *FindField(VarFrame &frame, const Dict &dict, std::string_view hdl, std::string_view name) {
+  DictSection *next = !frame.inOrder        ? nullptr
+                      : frame.foundIn == &dict ? frame.found->nextInDialog
+                                               : FirstDialogSection(dict, hdl);
+  if (next != nullptr && !dict.index->repeatedName && EqualNoCase(next->section, name)) return next;
+  frame.inOrder = false;
+  return FindSection(dict, name);
+}
+
+// The first variable of `section` in the frame's list, or kNoVar. While the
+// entries come in the order of a list that holds each section once, the
+// variable after the one set last is tried first; otherwise the index of the
+// list's sections answers, built at its first use. May throw std::bad_alloc.
+std::size_t FindVar(VarFrame &frame, const DictSection *section) {
+  const std::size_t next = frame.updated < frame.varList.size() ? frame.updated : 0;
+  if (frame.inOrder && frame.distinct && next < frame.varList.size() && frame.varList[next].section == section) {
+    return next;
+  }
+  frame.inOrder = false;
+  if (!frame.indexed) {
+    frame.bySection.Reserve(frame.varList.size() + 1);
+    for (std::size_t i = 0; i < frame.varList.size(); ++i) frame.bySection.Add(frame.varList[i].section, i);
+    frame.indexed = true;
+  }
+  return frame.bySection.Find(section);
+}
+
+}  // namespace
+
 Status AddVar(const Dict &dict, const XbufEntry &entry, DictSection *section, std::string_view hdl, int mode) {
-  VarFrame &frame = VarStack().current;
-  std::string field;
-  try {
-    AllocCheck();
-    field = entry.name;
-    if (entry.indexed) field.append("__").append(std::to_string(entry.index));
-    if (section == nullptr) {
-      std::string name;
-      name.reserve(hdl.size() + 1 + field.size());
-      name.append(hdl).append(1, '.').append(field);
-      section = FindSection(dict, name);
-      if (section == nullptr) {
-        TraceLine('D', 3, "AddVar(%s): not found in dict", field.c_str());
-        return kOk;
-      }
+  VarStackState &stack = VarStack();
+  VarFrame &frame = stack.current;
+  const bool byName = section == nullptr;
+  const char *field = nullptr;  // the field name, for the trace
+  if (!byName) {
+    field = section->section.c_str() + std::min(hdl.size() + 1, section->section.size());
+  } else {
+    // The section looked for: the field name behind the handle and a dot.
+    std::string &name = stack.sectionName;
+    try {
+      AllocCheck();
+      name.assign(hdl).append(1, '.').append(entry.name);
+      if (entry.indexed) name.append("__").append(std::to_string(entry.index));
+    } catch (const std::bad_alloc &) {
+      TraceLine('D', 1, "AddVar(%s) failed: heap overflow (1)", entry.name.c_str());
+      return kNoMemory;
     }
-  } catch (const std::bad_alloc &) {
-    TraceLine('D', 1, "AddVar(%s) failed: heap overflow (1)", entry.name.c_str());
-    return kNoMemory;
+    field = name.c_str() + hdl.size() + 1;
+    section = FindField(frame, dict, hdl, name);
+    if (section == nullptr) {
+      TraceLine('D', 3, "AddVar(%s): not found in dict", field);
+      return kOk;
+    }
   }
 
   std::size_t at = kNoVar;
-  bool reused = false;
   try {
-    if (mode == 1 && !frame.indexed) {
-      AllocCheck();
-      frame.bySection.reserve(frame.varList.size() + 1);
-      for (std::size_t i = 0; i < frame.varList.size(); ++i) frame.bySection.emplace(frame.varList[i].section, i);
-      frame.indexed = true;
-    }
-    if (mode == 1) {
-      const auto found = frame.bySection.find(section);
-      if (found != frame.bySection.end()) at = found->second;
-      reused = at != kNoVar;
-    }
+    if (mode == 1) at = FindVar(frame, section);
     if (at == kNoVar) {
       AllocCheck();
       if (std::find(frame.dicts.begin(), frame.dicts.end(), &dict) == frame.dicts.end()) frame.dicts.push_back(&dict);
       frame.varList.push_back(Var{section, {}});
-      at = frame.varList.size() - 1;
       if (frame.indexed) {
         try {
-          frame.bySection.emplace(section, at);
+          frame.bySection.Add(section, frame.varList.size() - 1);
         } catch (...) {
           frame.varList.pop_back();
           throw;
         }
       }
+      // A name may come twice; a section found by FindVar, or walked, once.
+      if (mode != 1 && byName) frame.distinct = false;
     }
   } catch (const std::bad_alloc &) {
-    // An index that could not be completed is built again next time.
-    frame.bySection.clear();
+    // An index that could not be completed is built again at its next use.
+    frame.bySection = SectionVars{};
     frame.indexed = false;
-    TraceLine('D', 1, "AddVar(%s) failed: heap overflow (1)", field.c_str());
+    TraceLine('D', 1, "AddVar(%s) failed: heap overflow (1)", field);
     return kNoMemory;
   }
+  const bool reused = at != kNoVar;
+  if (!reused) at = frame.varList.size() - 1;
 
   Var &var = frame.varList[at];
   try {
@@ -494,10 +524,13 @@ Status AddVar(const Dict &dict, const XbufEntry &entry, DictSection *section, st
     var.value.assign(entry.value != nullptr ? entry.value : "", entry.value != nullptr ? entry.valueLength : 0);
   } catch (const std::bad_alloc &) {
     std::string().swap(var.value);
-    TraceLine('D', 1, "AddVar(%s) failed: heap overflow (2)", field.c_str());
+    TraceLine('D', 1, "AddVar(%s) failed: heap overflow (2)", field);
     return kNoMemory;
   }
-  TraceLine('D', 3, "AddVar(%s): %s", field.c_str(), reused ? "value replaced" : "added to list");
+  frame.updated = at + 1;
+  frame.foundIn = &dict;
+  frame.found = section;
+  TraceLine('D', 3, "AddVar(%s): %s", field, reused ? "value replaced" : "added to list");
   return kOk;
 }
 
@@ -516,6 +549,10 @@ Status VarXBUF(const char *dlgID, std::string_view xbuf, int mode) {
   const DlgHandle *handle = ResolveDlgID("VarXBUF", dlgID);
   if (handle == nullptr) return kReported;
   const Dict &dict = *handle->record->dict;
+  VarFrame &frame = VarStack().current;
+  frame.inOrder = true;
+  frame.updated = 0;
+  frame.foundIn = nullptr;
   std::size_t offset = 0;
   XbufEntry entry;
   try {
