@@ -575,15 +575,35 @@ Status VarXBUF(const char *dlgID, std::string_view xbuf, int mode) {
   return kOk;
 }
 
-Status VarInitXBUF(const char *dlgID, std::string_view xbuf) {
+namespace {
+
+// Pushes a frame and fills it with `fill`. A failure frees the new frame again;
+// a list left empty is popped, with "<function>() warning: no variable added"
+// unless `fill` said so itself (kNothing), and gives kNothing.
+template <typename Fill>
+Status InitFrame(const char *function, Fill &&fill) {
   if (const Status pushed = VarPush(); pushed != kOk) return pushed;
-  const Status filled = VarXBUF(dlgID, xbuf, 0);
-  if (filled == kNothing) {
-    const Status popped = VarPop();
-    return popped != kOk ? popped : kNothing;
+  Status filled = kOk;
+  try {
+    filled = fill();
+  } catch (const std::bad_alloc &) {
+    TraceLine('D', 1, "%s() failed: heap overflow", function);
+    filled = kNoMemory;
   }
-  if (filled != kOk) (void)VarFree();
-  return filled;
+  if (filled != kOk && filled != kNothing) {
+    (void)VarFree();
+    return filled;
+  }
+  if (!VarStack().current.varList.empty()) return kOk;
+  (void)VarPop();
+  if (filled == kOk) TraceLine('D', 2, "%s() warning: no variable added", function);
+  return kNothing;
+}
+
+}  // namespace
+
+Status VarInitXBUF(const char *dlgID, std::string_view xbuf) {
+  return InitFrame("VarInitXBUF", [&] { return VarXBUF(dlgID, xbuf, 0); });
 }
 
 Status VarUpdateXBUF(const char *dlgID, std::string_view xbuf) { return VarXBUF(dlgID, xbuf, 1); }
@@ -640,24 +660,7 @@ Status ListVars(const Dict &dict, std::string_view hdl, std::string_view list) {
 Status VarInitLIST(const char *dlgID, const char *list) {
   const DlgHandle *handle = ResolveDlgID("VarInitLIST", dlgID);
   if (handle == nullptr) return kReported;
-  if (const Status pushed = VarPush(); pushed != kOk) return pushed;
-  Status filled = kOk;
-  try {
-    filled = ListVars(*handle->record->dict, handle->hdl, OrEmpty(list));
-  } catch (const std::bad_alloc &) {
-    TraceLine('D', 1, "VarInitLIST() failed: heap overflow");
-    filled = kNoMemory;
-  }
-  if (filled != kOk) {
-    (void)VarFree();
-    return filled;
-  }
-  if (VarStack().current.varList.empty()) {
-    (void)VarPop();
-    TraceLine('D', 2, "VarInitLIST() warning: no variable added");
-    return kNothing;
-  }
-  return kOk;
+  return InitFrame("VarInitLIST", [&] { return ListVars(*handle->record->dict, handle->hdl, OrEmpty(list)); });
 }
 
 Status VarInitONE(const char *dlgID, const char *name, const char *value) {
@@ -669,27 +672,12 @@ Status VarInitONE(const char *dlgID, const char *name, const char *value) {
     TraceLine('D', 1, "VarInitONE(): field name too long [%s]", OrEmpty(name));
     return kReported;
   }
-  if (const Status pushed = VarPush(); pushed != kOk) return pushed;
-  Status added = kOk;
-  try {
+  return InitFrame("VarInitONE", [&] {
     XbufEntry entry = NameEntry(field);
     entry.value = OrEmpty(value);
     entry.valueLength = std::strlen(entry.value);
-    added = AddVar(*handle->record->dict, entry, nullptr, handle->hdl, 0);
-  } catch (const std::bad_alloc &) {
-    TraceLine('D', 1, "VarInitONE() failed: heap overflow");
-    added = kNoMemory;
-  }
-  if (added != kOk) {
-    (void)VarFree();
-    return added;
-  }
-  if (VarStack().current.varList.empty()) {
-    (void)VarPop();
-    TraceLine('D', 2, "VarInitONE() warning: no variable added");
-    return kNothing;
-  }
-  return kOk;
+    return AddVar(*handle->record->dict, entry, nullptr, handle->hdl, 0);
+  });
 }
 
 // ---------------------------------------------------------------------------
