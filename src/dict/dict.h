@@ -465,8 +465,8 @@ Status VarSetCurrValue(std::string_view text);
 // kReported for a section name without ".".
 Status VarRealName(const DictSection &section, std::string &name, std::int32_t &index);
 // Writes every variable of the current list as an XBUF into `xbuf` (room
-// bytes): kOk with `length` counting every byte and the end mark, kTooSmall, or
-// kReported.
+// bytes): kOk with `length` counting every byte and the end mark, kTooSmall,
+// kReported or kNoMemory.
 Status VarWriteXBUF(char *xbuf, std::size_t room, std::size_t &length);
 
 // Saved frames (0 to kVarStackDepth) and variables of the current frame.

@@ -860,14 +860,16 @@ Status VarSetCurrValue(std::string_view text) {
   if (TraceWanted('D', 3)) TraceLine('D', 3, "VarSetCurrValue(%.*s)", static_cast<int>(text.size()), text.data());
   Var *var = CurrentVar("VarSetCurrValue");
   if (var == nullptr) return kReported;
-  std::string().swap(var->value);
+  std::string copy;  // made before the old value goes: `text` may view it
   try {
     AllocCheck();
-    var->value.assign(text);
+    copy.assign(text);
   } catch (const std::bad_alloc &) {
+    std::string().swap(var->value);
     TraceLine('D', 1, "VarSetCurrValue(%s) failed: heap overflow", var->section->section.c_str());
     return kNoMemory;
   }
+  var->value.swap(copy);
   return kOk;
 }
 
@@ -897,7 +899,12 @@ Status VarWriteXBUF(char *xbuf, std::size_t room, std::size_t &length) {
   std::string name;
   std::int32_t index = 0;
   for (const Var &var : VarStack().current.varList) {
-    if (VarRealName(*var.section, name, index) != kOk) return kReported;
+    try {
+      if (VarRealName(*var.section, name, index) != kOk) return kReported;
+    } catch (const std::bad_alloc &) {
+      TraceLine('D', 1, "VarWriteXBUF() failed: heap overflow");
+      return kNoMemory;
+    }
     const std::int32_t type = var.section->obj.fldType;
     const bool numeric = (type >= FT_N && type <= FT_K) || (type >= FT_CB && type <= FT_LB);
     if (!writer.Head("", name, numeric ? 'N' : 'X', index) || !writer.Value(var.value)) return kTooSmall;

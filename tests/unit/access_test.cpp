@@ -223,6 +223,8 @@ TEST_F(Access, ExhaustedMemoryGivesTheSpecifiedResult) {
        [&] { return dict_FilterNext(&xdict, &val, &eof); }, 2, false},
       {"a new value", [&] { dict_VarFilterInit("D02AP", "box", "1", &eof), dict_FilterInit(""), dict_FilterNext(&xdict, &val, &eof); },
        [&] { return dict_FilterSetValue("a value longer than a short string's room"); }, 2, false},
+      {"the list back", [&] { dict_XbufFilterInit("D02AP", &values, &eof); },
+       [&] { return dict_FilterToXbuf(&xdict); }, 2, true},
       {"a packed field", nullptr, [&] { return dict_Get("D02AP", "box", &xdict); }, 0, true},
       {"an update with a copy", nullptr, [&] { return dict_Update("D02AP", &update); }, 19, true},
       {"an update in place", [&] { dict_Close(2), Open(2), dict_Update("D02AP", &update); },
