@@ -9,20 +9,22 @@
 // Every program writes to /dev/null; its time is the best wall-clock time of N
 // runs (the runs of the four alternate), its peak resident set size comes from
 // wait4. Inputs are generated into DIR once and reused.
-#include <fcntl.h>
-#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
-#include <unistd.h>
 
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
 
+#include "../child.h"
+
 namespace {
+
+using vlbench::FileSize;
+using vlbench::RunChild;
+using vlbench::Verdict;
 
 struct Options {
   std::string inkstrip, fgets, gen, dir;
@@ -42,34 +44,11 @@ struct Measure {
   int status = 0;      // last wait status
 };
 
+bool Exists(const std::string &path) { return FileSize(path) >= 0; }
+
 // Runs one command with standard output and error on /dev/null.
 bool RunOnce(const Command &cmd, double *seconds, long *peakKb, int *status) {
-  const auto start = std::chrono::steady_clock::now();
-  const pid_t pid = fork();
-  if (pid < 0) return false;
-  if (pid == 0) {
-    const int in = open(cmd.stdinPath.empty() ? "/dev/null" : cmd.stdinPath.c_str(), O_RDONLY);
-    const int out = open("/dev/null", O_WRONLY);
-    if (in < 0 || out < 0) _exit(126);
-    dup2(in, STDIN_FILENO);
-    dup2(out, STDOUT_FILENO);
-    dup2(out, STDERR_FILENO);
-    std::vector<char *> args;
-    for (const std::string &a : cmd.argv) args.push_back(const_cast<char *>(a.c_str()));
-    args.push_back(nullptr);
-    execvp(args[0], args.data());
-    _exit(127);
-  }
-  struct rusage usage {};
-  if (wait4(pid, status, 0, &usage) != pid) return false;
-  *seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-  *peakKb = usage.ru_maxrss;
-  return true;
-}
-
-bool Exists(const std::string &path) {
-  struct stat st {};
-  return stat(path.c_str(), &st) == 0;
+  return RunChild(cmd.argv, cmd.stdinPath, seconds, peakKb, status);
 }
 
 // Generates `path` with the generator's arguments unless it is there already.
@@ -86,8 +65,6 @@ bool Generate(const Options &opt, const std::string &path, const std::vector<std
   if (!RunOnce(gen, &seconds, &peakKb, &status) || status != 0) return false;
   return std::rename(partial.c_str(), path.c_str()) == 0;
 }
-
-const char *Verdict(bool met) { return met ? "met" : "NOT MET"; }
 
 bool ParseOptions(int argc, char **argv, Options *opt) {
   for (int i = 1; i + 1 < argc; i += 2) {

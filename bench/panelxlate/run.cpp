@@ -11,19 +11,21 @@
 // Every program writes to /dev/null; its time is the best wall-clock time of N
 // runs (the runs alternate), its peak resident set size comes from wait4.
 // Inputs are generated into DIR once and reused.
-#include <fcntl.h>
-#include <sys/resource.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <vector>
 
+#include "../child.h"
+
 namespace {
+
+using vlbench::ExitCode;
+using vlbench::FileSize;
+using vlbench::RunChild;
+using vlbench::Verdict;
 
 struct Options {
   std::string panelxlate, scan, gen, dir;
@@ -37,36 +39,6 @@ struct Measure {
   int status = 0;      // last wait status
 };
 
-// Runs a command with standard output and error on /dev/null.
-bool RunOnce(const std::vector<std::string> &argv, double *seconds, long *peakKb, int *status) {
-  const auto start = std::chrono::steady_clock::now();
-  const pid_t pid = fork();
-  if (pid < 0) return false;
-  if (pid == 0) {
-    const int in = open("/dev/null", O_RDONLY);
-    const int out = open("/dev/null", O_WRONLY);
-    if (in < 0 || out < 0) _exit(126);
-    dup2(in, STDIN_FILENO);
-    dup2(out, STDOUT_FILENO);
-    dup2(out, STDERR_FILENO);
-    std::vector<char *> args;
-    for (const std::string &a : argv) args.push_back(const_cast<char *>(a.c_str()));
-    args.push_back(nullptr);
-    execvp(args[0], args.data());
-    _exit(127);
-  }
-  struct rusage usage {};
-  if (wait4(pid, status, 0, &usage) != pid) return false;
-  *seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-  *peakKb = usage.ru_maxrss;
-  return true;
-}
-
-long long FileSize(const std::string &path) {
-  struct stat st {};
-  return stat(path.c_str(), &st) == 0 ? static_cast<long long>(st.st_size) : -1;
-}
-
 // Generates the script of `objects` objects unless it is there already.
 bool Generate(const Options &opt, const std::string &path, unsigned long objects) {
   if (FileSize(path) >= 0) return true;
@@ -76,13 +48,9 @@ bool Generate(const Options &opt, const std::string &path, unsigned long objects
   double seconds = 0;
   long peakKb = 0;
   int status = 0;
-  if (!RunOnce({opt.gen, partial, std::to_string(objects)}, &seconds, &peakKb, &status) || status != 0) return false;
+  if (!RunChild({opt.gen, partial, std::to_string(objects)}, "", &seconds, &peakKb, &status) || status != 0) return false;
   return std::rename(partial.c_str(), path.c_str()) == 0;
 }
-
-const char *Verdict(bool met) { return met ? "met" : "NOT MET"; }
-
-int ExitCode(int status) { return WIFEXITED(status) ? WEXITSTATUS(status) : -1; }
 
 bool ParseOptions(int argc, char **argv, Options *opt) {
   for (int i = 1; i + 1 < argc; i += 2) {
@@ -134,7 +102,7 @@ int main(int argc, char **argv) {
     for (std::size_t i = 0; i < commands.size(); ++i) {
       double seconds = 0;
       long peakKb = 0;
-      if (!RunOnce(commands[i].argv, &seconds, &peakKb, &results[i].status)) {
+      if (!RunChild(commands[i].argv, "", &seconds, &peakKb, &results[i].status)) {
         std::fprintf(stderr, "panelxlate_bench: cannot run %s\n", commands[i].label);
         return 1;
       }

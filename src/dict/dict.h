@@ -231,6 +231,14 @@ struct Dict {
 // Appends a field section named `name` (stored in lower case) with a fresh
 // object. May throw std::bad_alloc; the dictionary stays consistent then.
 DictSection &AppendSection(Dict &dict, std::string_view name);
+// Takes `section` out of the dictionary: out of its section list (the others
+// keep their order), its index by name and, for a model dictionary, the index of
+// model sections; the dictionary's cursor moves back to the section before it.
+// Its items are released; its name stays readable until the dictionary is freed.
+// `before` is the section before it in the list, or null when it is the first;
+// a wrong `before` is looked for instead. kNothing when the section is not in
+// the dictionary's list.
+Status RemoveSection(Dict &dict, DictSection &section, DictSection *before = nullptr) noexcept;
 // Appends a catalog entry, or a list entry's value (joined to an existing entry
 // of the same item). May throw std::bad_alloc.
 void AppendCatalog(Dict &dict, std::string_view hdl, std::string_view pfx);

@@ -93,6 +93,50 @@ DictSection &AppendSection(Dict &dict, std::string_view name) {
   return section;
 }
 
+Status RemoveSection(Dict &dict, DictSection &section, DictSection *before) noexcept {
+  if (dict.sections == &section) {
+    before = nullptr;
+  } else if (before == nullptr || before->next != &section) {
+    before = dict.sections;
+    while (before != nullptr && before->next != &section) before = before->next;
+    if (before == nullptr) return kNothing;
+  }
+  (before != nullptr ? before->next : dict.sections) = section.next;
+  if (dict.lastSection == &section) dict.lastSection = before;
+  if (dict.cursor == &section) dict.cursor = before;
+
+  // Sections of one name follow nextSame from the first; a repeated name is rare,
+  // so the chain is short.
+  if (SameName *same = dict.index->sections.Find(section.section)) {
+    if (same->first == &section) {
+      if (dict.kind == kDictModel && dict.linked) {
+        auto &models = Dicts().modelSections;
+        if (const auto found = models.find(section.section); found != models.end()) {
+          auto &firsts = found->second;
+          const auto at = std::find(firsts.begin(), firsts.end(), &section);
+          if (at != firsts.end() && section.nextSame != nullptr) *at = section.nextSame;
+          else if (at != firsts.end()) firsts.erase(at);
+          if (firsts.empty()) models.erase(found);
+        }
+      }
+      if (section.nextSame == nullptr) {
+        dict.index->sections.EraseFound(same);
+      } else {
+        same->first = section.nextSame;
+        same->name = same->first->section;
+      }
+    } else {
+      DictSection *earlier = same->first;
+      while (earlier != nullptr && earlier->nextSame != &section) earlier = earlier->nextSame;
+      if (earlier != nullptr) earlier->nextSame = section.nextSame;
+      if (same->last == &section) same->last = earlier;
+    }
+  }
+  section.next = section.nextSame = nullptr;
+  ObFree(section.obj);
+  return kOk;
+}
+
 void AppendCatalog(Dict &dict, std::string_view hdl, std::string_view pfx) {
   AllocCheck();
   dict.catalog.push_back(CatalogEntry{std::string(hdl), std::string(pfx)});

@@ -13,7 +13,9 @@
 #include <string>
 #include <vector>
 
+#include "dict.h"
 #include "dlg.h"
+#include "dlgcheck.h"
 #include "format.h"
 #include "msg.h"
 #include "options.h"
@@ -22,35 +24,16 @@ namespace {
 
 using namespace glosscheck;
 
-// Receives the objects and attributes of the DLG files.
-// TODO(checks): becomes AddDlgObj, which keeps one record per dialog object
-// (dialog objects in dialog mode, model objects in model mode) for
-// CheckDlgObjs; until then it counts what it is given.
-class DlgObjects final : public dlg::DlgConsumer {
- public:
-  void SetModelMode(bool model) { model_ = model; }
-
-  int OnDlgEvent(const dlg::DlgEvent &event) override {
-    if (event.kind == dlg::DlgEventKind::kNew) ++(model_ ? models_ : objects_);
-    return 0;
-  }
-
-  long objects() const { return objects_; }  // objects read from dialog files
-
- private:
-  bool model_ = false;
-  long objects_ = 0;
-  long models_ = 0;
-};
-
-// Reads every entry of the DLG file list of `kind` (steps 10 and 11): 0, or 3
-// when a file could not be read to its end.
-int ReadDlgFiles(const Settings &settings, int kind, DlgObjects &objects) {
+// Reads every entry of the DLG file list of `kind` (steps 10 and 11) into the
+// dialog object or dialog model list: 0, or 3 when a file could not be read to
+// its end.
+int ReadDlgFiles(const Settings &settings, int kind) {
   dlg::DlgOptions options;
   options.sink = [](int level, const char *text) { msg_print('D', level, "%s", text); };
   options.getenv = vl::GetEnv;
   options.allocFails = vl::AllocFails;
-  objects.SetModelMode(kind == kDialogModel);
+  SetDlgReadMode(kind == kDialogModel ? DlgReadMode::kModel : DlgReadMode::kDialog);
+  DlgObjCollector objects;
   for (const DlgFileEntry &entry : settings.dlgFiles) {
     if (entry.kind != kind) continue;
     std::printf(kind == kDialogModel ? "--- including dialog model: %s\n" : "--- checking dialog: %s\n",
@@ -58,6 +41,46 @@ int ReadDlgFiles(const Settings &settings, int kind, DlgObjects &objects) {
     if (dlg::dlg_load(entry.name.c_str(), objects, options) != dlg::kDlgOk) return kExitRuntime;
   }
   return kExitOk;
+}
+
+// Steps 7 to 13, once the settings are fixed: the dictionary models, the
+// dictionary, the DLG files and the checks. Returns the run status.
+int CheckAll(const Settings &settings, const std::string &dictFile) {
+  // 7. Dictionary models, all under one id; the first one that fails ends the step.
+  char modelId[16];
+  std::snprintf(modelId, sizeof modelId, "model_%02d", 0);
+  int modelStatus = kExitOk;
+  for (const std::string &model : settings.dictModels) {
+    std::printf("--- including dictionary model: %s\n", model.c_str());
+    modelStatus = vl::CheckDict(modelId, model.c_str(), -1);
+    if (modelStatus != kExitOk) break;
+  }
+
+  // 8. From here on a run status above 1 ends the run.
+  int runStatus = kExitOk;
+  const auto step = [&runStatus](int stepStatus) {
+    if (stepStatus > runStatus) runStatus = stepStatus;
+    return runStatus > kExitSyntax;
+  };
+  if (step(modelStatus)) return runStatus;
+
+  // 9. The dictionary, its catalog on dialog level 1.
+  std::printf("--- checking dictionary: %s\n", dictFile.c_str());
+  if (step(vl::CheckDict("dict_01", dictFile.c_str(), 1))) return runStatus;
+
+  // 10. and 11. Dialog model files, then dialog files.
+  SetIgnorePathCase(settings.ignorePathCase);
+  if (step(ReadDlgFiles(settings, kDialogModel))) return runStatus;
+  if (step(ReadDlgFiles(settings, kDialogFile))) return runStatus;
+  bool anyModel = false;
+  bool anyDialog = false;
+  for (const DlgFileEntry &entry : settings.dlgFiles) (entry.kind == kDialogModel ? anyModel : anyDialog) = true;
+  if (anyModel && !anyDialog) std::puts("--- warning: no dialog files checked, included dialog models not used");
+
+  // 12. The dialog objects against their sections; 13. the sections left.
+  if (step(CheckDlgObjs())) return runStatus;
+  ListSections(settings.warnLevel);
+  return runStatus;
 }
 
 int Run(int argc, char **argv) {
@@ -86,42 +109,10 @@ int Run(int argc, char **argv) {
   // 6. Banner.
   if (!settings.bannerOff) PrintBanner(stderr, settings.warnLevel);
 
-  // 7. Dictionary models; the first one that fails ends the step.
-  int modelStatus = kExitOk;
-  for (const std::string &model : settings.dictModels) {
-    std::printf("--- including dictionary model: %s\n", model.c_str());
-    // TODO(engine): modelStatus = CheckDict("model_00", model, -1); if (modelStatus != 0) break;
-  }
-
-  // 8. From here on a run status above 1 ends the run.
-  int runStatus = kExitOk;
-  const auto step = [&runStatus](int stepStatus) {
-    if (stepStatus > runStatus) runStatus = stepStatus;
-    return runStatus > kExitSyntax;
-  };
-  bool stop = step(modelStatus);
-
-  // 9. The dictionary, its catalog on dialog level 1.
-  if (!stop) {
-    std::printf("--- checking dictionary: %s\n", dictFile.c_str());
-    // TODO(engine): stop = step(CheckDict("dict_01", dictFile, 1));
-  }
-
-  // 10. and 11. Dialog model files, then dialog files.
-  DlgObjects objects;
-  if (!stop) stop = step(ReadDlgFiles(settings, kDialogModel, objects));
-  if (!stop) {
-    stop = step(ReadDlgFiles(settings, kDialogFile, objects));
-    bool anyModel = false;
-    bool anyDialog = false;
-    for (const DlgFileEntry &entry : settings.dlgFiles) (entry.kind == kDialogModel ? anyModel : anyDialog) = true;
-    if (!stop && anyModel && !anyDialog)
-      std::puts("--- warning: no dialog files checked, included dialog models not used");
-  }
-
-  // 12. TODO(checks): if (!stop) stop = step(CheckDlgObjs());
-  // 13. TODO(checks): if (!stop) ListSections(settings.warnLevel, objects.objects());
-  // 14. TODO(engine): CloseAllDicts();
+  // 7. to 13., then 14.: every dictionary closed and the lists freed.
+  const int runStatus = CheckAll(settings, dictFile);
+  vl::CloseAllDicts();
+  FreeDlgObjs();
   return runStatus;
 }
 

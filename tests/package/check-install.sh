@@ -37,6 +37,8 @@ check_tree() { # <label> <prefix>
     fail "$label: ini.vls did not read settings.ini"
   "$p/bin/inkstrip" "$examples/inkstrip/statement.prn" | grep -q . || fail "$label: inkstrip gives nothing"
   "$p/bin/glosscheck" 2>&1 | grep -q '^usage: glosscheck' || fail "$label: glosscheck gives no usage"
+  bash "$examples/glosscheck/check.sh" "$p/bin/glosscheck" > out 2>&1 ||
+    { fail "$label: examples/glosscheck/check.sh exits $?"; cat out; }
   rm -f out err
   [ -z "$(ls -A)" ] || fail "$label: the examples left files where they ran: $(ls -A)"
   [ -f "$p/include/vlsuite/vlabi.h" ] || fail "$label: vlabi.h is not installed"

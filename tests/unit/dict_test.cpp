@@ -11,11 +11,14 @@
 //                      an alias and the checker's load
 //   6. dict.check      the checker's loader: every error of a file in one run
 //   7. dict.levels     dialog ids, catalog checks, handles, aliases
-//   8. dict.lookup     FindSection and NextSection; the packed dictionary
+//   8. dict.lookup     FindSection and NextSection; sections taken out of a
+//                      dictionary; the packed dictionary
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cerrno>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "buffers.h"
@@ -533,6 +536,74 @@ TEST_F(Dicts, SectionLookups) {
   EXPECT_EQ(path(vl::FindSection(dict, "ord.ab", 5)), "1");
   EXPECT_EQ(path(vl::FindSection(dict, "ord.ab", 7)), "4");
   EXPECT_EQ(path(vl::NextSection(vl::FindSection(dict, "ord.a"), "")), "2");
+}
+
+// The PATH of every section in list order, and what the look-ups by name find.
+std::string Order(const vl::Dict &dict) {
+  std::string out;
+  for (const vl::DictSection *s = dict.sections; s != nullptr; s = s->next) out += s->obj.path;
+  return out;
+}
+std::string Sections(const vl::Dict &dict) {
+  std::string out = Order(dict) + " a.x:";
+  for (const vl::DictSection *s = vl::FindSection(dict, "a.x"); s != nullptr; s = vl::NextSection(s, "a.x")) {
+    out += s->obj.path;
+  }
+  return out + " last:" + (dict.lastSection != nullptr ? dict.lastSection->obj.path : std::string("-"));
+}
+
+TEST_F(Dicts, RemovedSectionsLeaveTheListAndTheIndex) {
+  std::string text = "[catalog]\nA=AP\n";
+  for (const char *section : {"a.x]\nPATH=1", "a.y]\nPATH=2", "A.X]\nPATH=3", "a.z]\nPATH=4"})
+    text += std::string("[") + section + "\nFTYP=T\nFLEN=1\n";
+  const std::string path = File("d.dic", text);
+  struct Case {
+    const char *remove;  // PATHs of the sections taken out, in order
+    const char *after;   // Sections() then
+  };
+  const Case cases[] = {
+      {"1", "234 a.x:3 last:4"}, {"3", "124 a.x:1 last:4"},  {"4", "123 a.x:13 last:3"},
+      {"13", "24 a.x: last:4"},  {"2", "134 a.x:13 last:4"}, {"4321", " a.x: last:-"},
+  };
+  // How the section before the one taken out is given: right, left out, wrong.
+  for (const int hint : {0, 1, 2}) {
+    for (const Case &c : cases) {
+      SCOPED_TRACE(std::string(c.remove) + " hint " + std::to_string(hint));
+      vl::CloseAllDicts();
+      ASSERT_EQ(Open("d", path, 1), 0);
+      vl::Dict &dict = *vl::FirstDict();
+      for (const char *p = c.remove; *p != '\0'; ++p) {
+        vl::DictSection *before = nullptr;
+        vl::DictSection *section = dict.sections;
+        while (section->obj.path != std::string(1, *p)) before = std::exchange(section, section->next);
+        dict.cursor = section;
+        const std::array<vl::DictSection *, 3> hints = {before, nullptr, section};
+        ASSERT_EQ(vl::RemoveSection(dict, *section, hints[static_cast<std::size_t>(hint)]), vl::kOk);
+        EXPECT_EQ(dict.cursor, before);  // a walk goes on with the section after it
+        EXPECT_EQ(vl::RemoveSection(dict, *section), vl::kNothing);
+      }
+      EXPECT_EQ(Sections(dict), c.after);
+      // A section appended later follows the last one left.
+      const std::string order = Order(dict);
+      vl::AppendSection(dict, "a.x").obj.path = "5";
+      EXPECT_EQ(Order(dict), order + "5");
+    }
+  }
+}
+
+TEST_F(Dicts, RemovedModelSectionIsNoLongerInherited) {
+  ASSERT_EQ(Open("m", File("m.dic", "[m.t]\nFLEN=3\n[m.t]\nFLEN=5\n"), -1), 0);
+  const std::string dict = File("d.dic", "[catalog]\nA=AP\n[a.f]\nPATH=f\nFTYP=T\nMODEL=m.t\n");
+  vl::Dict &model = *vl::FindDict("m", vl::kDictModel);
+  ASSERT_EQ(vl::RemoveSection(model, *model.sections), vl::kOk);
+  ASSERT_EQ(Open("d", dict, 1), 0);
+  EXPECT_EQ(vl::FindDict("d", vl::kDictOrdinary)->sections->obj.length, 5);
+  vl::CloseDict(1);
+  TraceCapture capture("D1");
+  ASSERT_EQ(vl::RemoveSection(model, *model.sections), vl::kOk);
+  EXPECT_EQ(Open("d", dict, 1), 1);
+  EXPECT_EQ(TraceCapture::lines(),
+            std::vector<std::string>{"D1: InheritObject() failed: unknown model 'm.t', section 'a.f'"});
 }
 
 std::string Stream() {
