@@ -132,7 +132,25 @@ Status RemoveSection(Dict &dict, DictSection &section, DictSection *before) noex
       if (same->last == &section) same->last = earlier;
     }
   }
-  section.next = section.nextSame = nullptr;
+  // The chain of the section's dialog, and its first and last section.
+  const std::string_view name = section.section;
+  if (const std::size_t dot = name.find('.'); dot != std::string_view::npos) {
+    if (section.prevInDialog != nullptr) section.prevInDialog->nextInDialog = section.nextInDialog;
+    if (section.nextInDialog != nullptr) section.nextInDialog->prevInDialog = section.prevInDialog;
+    if (SameName *dialog = dict.index->prefixes.Find(name.substr(0, dot))) {
+      if (dialog->first == &section && section.nextInDialog == nullptr) {
+        dict.index->prefixes.EraseFound(dialog);
+      } else {
+        if (dialog->first == &section) {
+          dialog->first = section.nextInDialog;
+          dialog->name = dialog->first->section;
+          dialog->name = dialog->name.substr(0, dialog->name.find('.'));
+        }
+        if (dialog->last == &section) dialog->last = section.prevInDialog;
+      }
+    }
+  }
+  section.next = section.nextSame = section.nextInDialog = section.prevInDialog = nullptr;
   ObFree(section.obj);
   return kOk;
 }

@@ -544,6 +544,14 @@ std::string Order(const vl::Dict &dict) {
   for (const vl::DictSection *s = dict.sections; s != nullptr; s = s->next) out += s->obj.path;
   return out;
 }
+// The paths of dialog A's chain of sections ("?" for one taken out).
+std::string DialogOrder(const vl::Dict &dict) {
+  std::string out;
+  for (const vl::DictSection *s = vl::FirstDialogSection(dict, "A"); s != nullptr; s = vl::NextDialogSection(*s, "A")) {
+    out += s->obj.path.empty() ? "?" : s->obj.path;
+  }
+  return out;
+}
 std::string Sections(const vl::Dict &dict) {
   std::string out = Order(dict) + " a.x:";
   for (const vl::DictSection *s = vl::FindSection(dict, "a.x"); s != nullptr; s = vl::NextSection(s, "a.x")) {
@@ -583,10 +591,12 @@ TEST_F(Dicts, RemovedSectionsLeaveTheListAndTheIndex) {
         EXPECT_EQ(vl::RemoveSection(dict, *section), vl::kNothing);
       }
       EXPECT_EQ(Sections(dict), c.after);
-      // A section appended later follows the last one left.
+      EXPECT_EQ(DialogOrder(dict), Order(dict));
+      // A section appended later follows the last one left, in the dialog too.
       const std::string order = Order(dict);
       vl::AppendSection(dict, "a.x").obj.path = "5";
       EXPECT_EQ(Order(dict), order + "5");
+      EXPECT_EQ(DialogOrder(dict), order + "5");
     }
   }
 }
