@@ -1,6 +1,7 @@
 // The dialog dictionary engine: field definition objects (dictattr), open
-// dictionaries and their loaders (dictkrnl), and the dialog level stack with its
-// catalog handles, dialog ids and aliases (dictutil). The module and the checker
+// dictionaries, their loaders, derived copies and updates (dictkrnl), and the
+// dialog level stack with its catalog handles, dialog ids and aliases, and the
+// frames of variable lists with their filters (dictutil). The module and the checker
 // program build the same engine; it reports only through TraceLine (category D),
 // so a program that binds a trace writer receives every message.
 //
@@ -477,8 +478,7 @@ Status VarRealName(const DictSection &section, std::string &name, std::int32_t &
 // kReported or kNoMemory.
 Status VarWriteXBUF(char *xbuf, std::size_t room, std::size_t &length);
 
-// Saved frames (0 to kVarStackDepth) and variables of the current frame.
+// Saved frames (0 to kVarStackDepth).
 int VarDepth() noexcept;
-std::size_t VarCount() noexcept;
 
 }  // namespace vl

@@ -388,7 +388,6 @@ void ResetVarStackForTest() {
 VL_STATE_RESET(ResetVarStackForTest);
 
 int VarDepth() noexcept { return VarStack().depth; }
-std::size_t VarCount() noexcept { return VarStack().current.varList.size(); }
 
 void DropFrameVars(const Dict &dict) noexcept {
   VarStackState &stack = VarStack();
