@@ -58,7 +58,11 @@ void BM_ListAddThenWalk(benchmark::State &state) {
     std::int32_t eol = 0;
     void *get[] = {&hdl, &out.hs, &eol};
     walked = 0;
-    for (VlCall(kLGetFirst, get); eol == 0; VlCall(kLGetNext, get)) ++walked;
+    VlCall(kLGetFirst, get);
+    while (eol == 0) {  // set through the vector
+      ++walked;
+      VlCall(kLGetNext, get);
+    }
     state.PauseTiming();
     void *del[] = {&hdl};
     VlCall(kLDeleteList, del);

@@ -52,7 +52,8 @@ int HostMain(void *instance, void *prev_instance, const char *cmdline, int show)
 extern int32_t HostDebugLevel;
 int32_t HostStrLen(HostString *s);
 int32_t HostStrAssign(HostString *target, HostString *source);
-HostString *HostStrSub(HostString *s, int32_t start, int32_t count); /* 1-based; NULL when it cannot */
+/* 1-based; NULL when it cannot, with errno ENOMEM when memory ran out (a heap overflow) */
+HostString *HostStrSub(HostString *s, int32_t start, int32_t count);
 void HostStrGet(HostString *s, char *buffer);                        /* util passes 1024 bytes */
 int32_t HostStrPut(const char *text, HostString *target);
 

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <array>
+#include <charconv>
 #include <cstdarg>
 #include <cstdint>
 #include <cstdio>
@@ -40,6 +41,8 @@ struct TraceConfig {
   std::array<std::int8_t, 26> flags{};  // level per category letter A..Z, all 0 at start
   std::FILE *file = nullptr;            // open trace file; none: standard error
   TraceWriter writer = nullptr;         // bound writer; none: the "%c%d: %s\n" line
+  bool fileWriteFailed = false;         // a write to the open trace file failed (and
+                                        // was reported on standard error)
 };
 
 namespace detail {
@@ -58,7 +61,7 @@ inline bool TraceWanted(char category, int level) noexcept {
 
 // Formats and writes one line if TraceWanted(category, level).
 void TraceLine(char category, int level, const char *format, ...) VL_PRINTF(3, 4);
-void VTraceLine(char category, int level, const char *format, std::va_list args);
+void VTraceLine(char category, int level, const char *format, std::va_list args) VL_PRINTF(3, 0);
 
 // Entry line of a traced function: "Name(): file %s, line %d" at level 3, naming the
 // source module and line of the call. Nothing is computed while the level is off.
@@ -67,6 +70,11 @@ void VTraceLine(char category, int level, const char *format, std::va_list args)
     if (::vl::TraceWanted((category), 3))                                                               \
       ::vl::TraceLine((category), 3, name "(): file %s, line %d", ::vl::SourceModule(__FILE__), __LINE__); \
   } while (0)
+
+// Notes that a write to the open trace file failed with `error`: the first failure
+// of a file is reported on standard error ("trace file: write failed: reason"),
+// the ones after it are not, so that a full disk costs one line, not one per line.
+void TraceFileWriteFailed(int error) noexcept;
 
 // The source module name of a file path: its last component ("dll.cpp").
 const char *SourceModule(const char *path) noexcept;
@@ -124,6 +132,19 @@ std::string LowerAscii(std::string_view s);
 std::size_t CopyCut(char *dst, std::size_t size, std::string_view src) noexcept;
 
 // ---------------------------------------------------------------------------
+// Numbers: a double read from text as std::from_chars reads it (general notation,
+// no leading blank or "+", the point always "."), also with a standard library
+// whose from_chars takes integers only; FromChars is from_chars where the library
+// has it for doubles, else FromCharsByStrtod: strtod under the "C" locale on a
+// NUL-terminated copy of at most kFromCharsMax bytes, with from_chars' results
+// (result_out_of_range, the value untouched, for a number beyond the range or
+// one too small to leave anything; "0x" reads as the 0).
+// ---------------------------------------------------------------------------
+inline constexpr std::size_t kFromCharsMax = 1023;
+std::from_chars_result FromChars(const char *first, const char *last, double &value) noexcept;
+std::from_chars_result FromCharsByStrtod(const char *first, const char *last, double &value) noexcept;
+
+// ---------------------------------------------------------------------------
 // Process-wide state
 //
 // Each component keeps its process-wide state in one struct whose fields are
@@ -170,8 +191,10 @@ std::time_t Now() noexcept;
 void SetClockForTest(std::time_t (*clock)()) noexcept;  // nullptr: the real clock
 
 // Local time in the standard 24-character form with its line feed
-// ("Mon Dec  7 00:39:00 2026\n"), as written into trace and file headers.
-std::string TimeText24(std::time_t t);
+// ("Mon Dec  7 00:39:00 2026\n"), NUL-terminated, as written into trace and file
+// headers. Allocates nothing, so that a header can be written once its file is open.
+using TimeText = std::array<char, 64>;
+TimeText TimeText24(std::time_t t) noexcept;
 
 // Environment variable, or nullptr; a test may substitute the look-up.
 const char *GetEnv(const char *name) noexcept;
@@ -183,5 +206,8 @@ void SetEnvForTest(const char *(*lookup)(const char *name)) noexcept;  // nullpt
 // a negative n switches failing off.
 bool AllocFails() noexcept;
 void FailAllocationsAfter(long n) noexcept;
+// True when a check failed since the last FailAllocationsAfter (for tests that
+// fail each allocation of a call in turn, until none fails).
+bool AllocationFailed() noexcept;
 
 }  // namespace vl

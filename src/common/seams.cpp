@@ -17,11 +17,13 @@ using EnvFn = const char *(*)(const char *);
 constinit ClockFn clockOverride = nullptr;  // none: the real clock
 constinit EnvFn envOverride = nullptr;      // none: the real environment
 constinit long allocChecksLeft = -1;        // negative: never fail
+constinit bool allocCheckFailed = false;    // a check failed since FailAllocationsAfter
 
 void ResetSeams() {
   clockOverride = nullptr;
   envOverride = nullptr;
   allocChecksLeft = -1;
+  allocCheckFailed = false;
 }
 VL_STATE_RESET(ResetSeams);
 
@@ -35,12 +37,12 @@ std::time_t Now() noexcept { return clockOverride != nullptr ? clockOverride() :
 
 void SetClockForTest(std::time_t (*clock)()) noexcept { clockOverride = clock; }
 
-std::string TimeText24(std::time_t t) {
+TimeText TimeText24(std::time_t t) noexcept {
   std::tm local{};
-  char text[64];
+  TimeText text{};
   if (localtime_r(&t, &local) == nullptr ||
-      std::strftime(text, sizeof text, "%a %b %e %H:%M:%S %Y\n", &local) == 0) {
-    return "??? ??? ?? ??:??:?? ????\n";
+      std::strftime(text.data(), text.size(), "%a %b %e %H:%M:%S %Y\n", &local) == 0) {
+    CopyCut(text.data(), text.size(), "??? ??? ?? ??:??:?? ????\n");
   }
   return text;
 }
@@ -53,11 +55,16 @@ void SetEnvForTest(const char *(*lookup)(const char *)) noexcept { envOverride =
 
 bool AllocFails() noexcept {
   if (allocChecksLeft < 0) return false;
-  if (allocChecksLeft == 0) return true;
+  if (allocChecksLeft == 0) return allocCheckFailed = true;
   --allocChecksLeft;
   return false;
 }
 
-void FailAllocationsAfter(long n) noexcept { allocChecksLeft = n; }
+void FailAllocationsAfter(long n) noexcept {
+  allocChecksLeft = n;
+  allocCheckFailed = false;
+}
+
+bool AllocationFailed() noexcept { return allocCheckFailed; }
 
 }  // namespace vl

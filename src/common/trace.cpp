@@ -1,6 +1,7 @@
 // The trace line writer shared by the module and the programs.
 #include "common.h"
 
+#include <cerrno>
 #include <cstring>
 
 namespace vl {
@@ -31,8 +32,18 @@ void VTraceLine(char category, int level, const char *format, std::va_list args)
     trace.writer(category, level, text);
     return;
   }
-  std::FILE *out = trace.file != nullptr ? trace.file : stderr;
-  std::fprintf(out, "%c%d: %s\n", category, level, text);
+  if (trace.file == nullptr) {
+    std::fprintf(stderr, "%c%d: %s\n", category, level, text);
+    return;
+  }
+  if (std::fprintf(trace.file, "%c%d: %s\n", category, level, text) < 0) TraceFileWriteFailed(errno);
+}
+
+void TraceFileWriteFailed(int error) noexcept {
+  TraceConfig &trace = Trace();
+  if (trace.fileWriteFailed) return;
+  trace.fileWriteFailed = true;
+  std::fprintf(stderr, "trace file: write failed: %s\n", std::strerror(error));
 }
 
 void TraceLine(char category, int level, const char *format, ...) {

@@ -85,7 +85,7 @@ double LeadingNumber(std::string_view s) noexcept {
     }
   }
   double value = 0;
-  const auto [end, ec] = std::from_chars(s.data() + start, s.data() + pos, value, std::chars_format::general);
+  const auto [end, ec] = FromChars(s.data() + start, s.data() + pos, value);
   if (ec == std::errc::result_out_of_range) value = tinyExponent ? 0.0 : DBL_MAX;
   else if (ec != std::errc() || end != s.data() + pos) value = 0;
   return negative ? -value : value;

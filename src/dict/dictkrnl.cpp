@@ -705,6 +705,11 @@ int CheckDict(const char *id, const char *fname, std::int32_t level) {
 
   const HandleGuard file{OpenFile(fname)};
   if (file.hdl < 0) {
+    // A file that could not be opened for lack of memory is no missing file.
+    if (errno == ENOMEM) {
+      TraceLine('D', 1, "CheckDict() failed: heap overflow");
+      return 3;
+    }
     TraceLine('D', 1, "CheckDict() failed: cannot open file '%s'", fname);
     return 2;
   }

@@ -146,6 +146,19 @@ LocaleInfoStatus Exhausted(const char *section) {
   return kLocaleInfoNoMemory;
 }
 
+// The total size of a header: the six decimal digits the packer writes, nothing
+// else (no sign, no blank, no seventh digit); -1 for any other text.
+constexpr std::size_t kTotalSizeDigits = 6;
+long TotalSize(std::string_view text) noexcept {
+  if (text.size() != kTotalSizeDigits) return -1;
+  long total = 0;
+  for (const char c : text) {
+    if (c < '0' || c > '9') return -1;
+    total = total * 10 + (c - '0');
+  }
+  return total;
+}
+
 // Grouping bytes from their hex pairs; false on an odd count or a bad digit.
 bool DecodeGrouping(std::string_view hex, std::string &bytes) {
   if (hex.size() % 2 != 0) return false;
@@ -171,10 +184,6 @@ void LanguageInfo::ReleaseTexts() noexcept {
     if (field.text != nullptr) field.text->Release();
   }
 }
-
-namespace detail {
-constinit LocaleState localeState{};
-}  // namespace detail
 
 void ResetLocaleForTest() {
   Locale() = LocaleState{};
@@ -239,12 +248,15 @@ LocaleStatus SetClientLocale() {
   }
 
   const std::size_t sizeLength = CSDX_ReadToSep(cursor);
-  if (sizeLength == 0) {
+  long total = -1;
+  if (sizeLength != 0) {
+    total = TotalSize(std::string_view(cursor.field, sizeLength - 1));
+    restore(cursor.field, sizeLength);
+  }
+  if (total < 0) {
     TraceLine('D', 1, "SetClientLocale(): cannot read total size");
     return kLocaleCorrupt;
   }
-  const long total = std::strtol(cursor.field, nullptr, 10);
-  restore(cursor.field, sizeLength);
 
   // The body is what the total size leaves after the two header entries, but never
   // more than the buffer holds.

@@ -59,8 +59,8 @@ inline constexpr int LOCALE_REVISION = 1;
 // corrupt buffer), or a byte string without NUL bytes (possibly empty).
 class LangText {
  public:
-  constexpr LangText() = default;
-  explicit constexpr LangText(bool present) : present_(present) {}
+  LangText() = default;
+  explicit LangText(bool present) : present_(present) {}
 
   bool present() const noexcept { return present_; }
   // The text; an absent field reads as empty.
@@ -125,8 +125,8 @@ struct LanguageInfo {
 
 // The state of the formatting component: the four locale tables every formatter
 // and scanner reads, what the checker's locale set-up remembers during one run,
-// and the two-digit-year mode of the date fields. Defined, with its reset, in
-// clilocal.cpp.
+// and the two-digit-year mode of the date fields. Reached through Locale(); its
+// reset is in clilocal.cpp.
 struct LocaleState {
   std::array<std::uint32_t, 256> LocaleClass{};  // class bits by code; all 0 until a build
   std::array<unsigned char, 256> LocaleUpper{};  // upper-case mapping; all 0 until a build
@@ -138,12 +138,13 @@ struct LocaleState {
                                                  // 2 (all four-digit years)
 };
 
-namespace detail {
-extern constinit LocaleState localeState;  // reached through Locale() only
-}  // namespace detail
-
-// The process-wide locale state (constant-initialised, never constructed).
-inline LocaleState &Locale() noexcept { return detail::localeState; }
+// The process-wide locale state, created empty on first use (its reset is in
+// clilocal.cpp). Compilers that can constant-initialise its strings do so and
+// need no guard on the way in; others build it on the first call.
+inline LocaleState &Locale() noexcept {
+  static LocaleState state;
+  return state;
+}
 
 // The overflow fill character: the first byte of LangInfo field 48, else '?'.
 inline char OverflowFill() noexcept {

@@ -537,7 +537,7 @@ ScanResult ScanNum(double &result, std::string &out, std::string_view in, int pr
     if (length > 0 && text[length - 1] == '.') --length;
   }
   double back = 0;
-  std::from_chars(text, text + length, back);
+  FromChars(text, text + length, back);
   result = back + 0.0;  // a negative zero reads as zero
   if (back != 0) out.assign(text, length);
   TraceLine('F', 2, "  output=[%s]", out.c_str());

@@ -547,7 +547,7 @@ bool DlgLineReader::Open(std::string_view fname) {
   }
   file_ = std::fopen(name.c_str(), "r");
   if (file_ == nullptr) return false;
-  buf_ = std::make_unique_for_overwrite<char[]>(kReadBlock);
+  buf_.reset(new char[kReadBlock]);  // left uninitialised: Refill writes before any read
   return true;
 }
 

@@ -2,6 +2,9 @@
 // util only; the shared reader they use is in ini.h. See iniserv.cpp.
 #pragma once
 
+#include <sys/types.h>
+
+#include <cstddef>
 #include <cstdint>
 #include <cstdio>
 
@@ -14,7 +17,8 @@ namespace vl {
 // Writing an entry (ini_SetString)
 // ---------------------------------------------------------------------------
 
-// What writing one entry did. The host is told none of it.
+// What writing one entry did. The host is told none of it; every failure is
+// traced (category I, level 1).
 enum class IniWrite {
   kCreated,          // the file did not exist and was created with the entry
   kRewritten,        // the file was rewritten with the entry
@@ -25,16 +29,30 @@ enum class IniWrite {
 
 // Writes `entry` = `value` into section `section` (empty: before the first
 // header) of file `fname`. The file is copied into a new file beside it with the
-// entry replaced or added, which then replaces the file in one rename; so the
-// file is either unchanged or fully rewritten, and a symbolic link stays a link
-// to the rewritten file.
+// entry replaced or added, which takes the file's owner (where permitted) and mode
+// and then replaces the file in one rename; so the file is either unchanged or
+// fully rewritten, and a symbolic link stays a link to the rewritten file. Where
+// no file can be made beside it, or the rename would cross devices, the new
+// content goes to the system's temporary folder and is then written over the file
+// in place, once room for all of it was made (a full disk leaves the file as it
+// was). Memory exhaustion throws std::bad_alloc, with nothing written.
 IniWrite IniWriteEntry(const char *fname, const char *section, const char *entry, const char *value);
 
-// The file operations of IniWriteEntry that tests replace to provoke failures.
+// The file operations of IniWriteEntry that tests replace to provoke failures. A
+// null member stands for the real operation.
 struct IniWriteOps {
-  int (*rename)(const char *from, const char *to);  // as std::rename
-  std::FILE *(*createTarget)(const char *path);     // opens the target anew ("wb") for
-                                                    // a copy across devices
+  int (*rename)(const char *from, const char *to) = nullptr;  // as std::rename
+  std::FILE *(*openTemp)(int fd) = nullptr;  // the stream the new content is written
+                                             // through, as fdopen(fd, "wb"); closes
+                                             // fd when it fails
+  int (*openTarget)(const char *path) = nullptr;  // opens the target for writing in
+                                                  // place, without truncating it: a
+                                                  // descriptor, or -1 with errno
+  int (*reserve)(int fd, off_t size) = nullptr;   // makes room for `size` bytes in the
+                                                  // file: 0, or an error number
+  ssize_t (*write)(int fd, const void *bytes, std::size_t size) = nullptr;  // as write(2)
+  int (*chown)(int fd, uid_t owner, gid_t group) = nullptr;                 // as fchown
+  int (*chmod)(int fd, mode_t mode) = nullptr;                              // as fchmod
 };
 // Null restores the real operations.
 void SetIniWriteOpsForTest(const IniWriteOps *ops) noexcept;

@@ -56,10 +56,11 @@ class IniStream {
   };
 
   // Opens `path` for reading; null with errno set when it cannot be opened. A
-  // directory is refused with EISDIR.
+  // directory is refused with EISDIR; memory exhaustion (for the file or for the
+  // stream) gives ENOMEM, and nothing stays open.
   static std::unique_ptr<IniStream> Open(const char *path);
 
-  ~IniStream();
+  ~IniStream() = default;
   IniStream(const IniStream &) = delete;
   IniStream &operator=(const IniStream &) = delete;
 
@@ -87,12 +88,18 @@ class IniStream {
   static constexpr std::size_t kBufferSize = 64 * 1024;
 
  private:
-  explicit IniStream(std::FILE *file);
+  struct Closer {
+    void operator()(std::FILE *file) const noexcept { std::fclose(file); }
+  };
+  using FilePtr = std::unique_ptr<std::FILE, Closer>;
+
+  // Takes the file over; should the buffer not be allocated, the file is closed.
+  explicit IniStream(FilePtr file);
   // Reads more bytes behind the buffered ones; false at the end of the file or on
   // a read error (error_ set).
   bool Fill();
 
-  std::FILE *file_;
+  FilePtr file_;                 // declared before buffer_: closed if buffer_ fails
   std::vector<char> buffer_;
   std::size_t begin_ = 0;        // next unread byte in buffer_
   std::size_t end_ = 0;          // end of the buffered bytes

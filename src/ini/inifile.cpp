@@ -6,6 +6,7 @@
 #include <array>
 #include <cerrno>
 #include <cstring>
+#include <new>
 
 #include "common.h"
 #include "ini_int.h"
@@ -115,28 +116,34 @@ bool IniParseEntry(std::string_view text, std::string_view &name, std::string_vi
 // ---------------------------------------------------------------------------
 
 std::unique_ptr<IniStream> IniStream::Open(const char *path) {
-  std::FILE *file = std::fopen(OrEmpty(path), "rb");
+  // The file's stdio record is allocated too: the allocation seam fails it as
+  // fopen fails without memory.
+  if (AllocFails()) {
+    errno = ENOMEM;
+    return nullptr;
+  }
+  FilePtr file(std::fopen(OrEmpty(path), "rb"));
   if (file == nullptr) return nullptr;
   struct stat info {};
-  if (fstat(fileno(file), &info) == 0 && S_ISDIR(info.st_mode)) {
-    std::fclose(file);
+  if (fstat(fileno(file.get()), &info) == 0 && S_ISDIR(info.st_mode)) {
     errno = EISDIR;
     return nullptr;
   }
   // The stream buffers on its own: stdio reads straight into that buffer.
-  std::setvbuf(file, nullptr, _IONBF, 0);
-  return std::unique_ptr<IniStream>(new IniStream(file));
+  std::setvbuf(file.get(), nullptr, _IONBF, 0);
+  try {
+    if (AllocFails()) throw std::bad_alloc();
+    return std::unique_ptr<IniStream>(new IniStream(std::move(file)));
+  } catch (const std::bad_alloc &) {
+    errno = ENOMEM;  // the file is closed with its owner
+    return nullptr;
+  }
 }
 
-IniStream::IniStream(std::FILE *file) : file_(file), buffer_(kBufferSize) {}
-
-IniStream::~IniStream() {
-  if (file_ != nullptr) std::fclose(file_);
-}
+IniStream::IniStream(FilePtr file) : file_(std::move(file)), buffer_(kBufferSize) {}
 
 int IniStream::Close() {
-  std::FILE *file = file_;
-  file_ = nullptr;
+  std::FILE *file = file_.release();
   return file != nullptr ? std::fclose(file) : 0;
 }
 
@@ -150,10 +157,10 @@ bool IniStream::Fill() {
     begin_ = 0;
   }
   if (end_ == buffer_.size()) return true;
-  const std::size_t got = std::fread(buffer_.data() + end_, 1, buffer_.size() - end_, file_);
+  const std::size_t got = std::fread(buffer_.data() + end_, 1, buffer_.size() - end_, file_.get());
   end_ += got;
   if (got == 0) {
-    if (std::ferror(file_)) error_ = true;
+    if (std::ferror(file_.get())) error_ = true;
     else eof_ = true;
     return false;
   }
@@ -216,8 +223,8 @@ bool IniStream::Seek(const Mark &mark) {
     // Every place noted before a line read is still in the buffer.
     begin_ = static_cast<std::size_t>(mark.offset - bufferOffset_);
   } else {
-    if (fseeko(file_, static_cast<off_t>(mark.offset), SEEK_SET) != 0) return false;
-    std::clearerr(file_);
+    if (fseeko(file_.get(), static_cast<off_t>(mark.offset), SEEK_SET) != 0) return false;
+    std::clearerr(file_.get());
     bufferOffset_ = mark.offset;
     begin_ = end_ = 0;
     eof_ = error_ = false;

@@ -7,9 +7,11 @@
 #include <algorithm>
 #include <array>
 #include <cctype>
+#include <cerrno>
 #include <climits>
 #include <cstdlib>
 #include <cstring>
+#include <new>
 
 #include "services_int.h"
 
@@ -43,10 +45,15 @@ PathDots FindDots(HostString *path) noexcept {
 }
 
 // Gives `target` the `count` characters of `path` from position `start`; 18 when
-// the host cannot make that substring.
-std::int32_t AssignPart(HostString *path, std::int32_t start, std::int32_t count, HostString *target) noexcept {
+// the host cannot make that substring. A host that could not make it for lack of
+// memory says so with errno ENOMEM: that is a heap overflow (std::bad_alloc).
+std::int32_t AssignPart(HostString *path, std::int32_t start, std::int32_t count, HostString *target) {
+  errno = 0;
   HostString *part = HostStrSub(path, start, count);
-  if (part == nullptr) return kHostTooLong;
+  if (part == nullptr) {
+    if (errno == ENOMEM) throw std::bad_alloc();
+    return kHostTooLong;
+  }
   return HostStrAssign(target, part);
 }
 

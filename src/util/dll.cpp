@@ -34,10 +34,10 @@ extern "C" __attribute__((visibility("default"))) std::int32_t VlCall(std::int32
   try {
     return invoke(argv);
   } catch (const std::bad_alloc &) {
-    vl::TraceLine('D', 1, "%s() failed: heap overflow", VlFuncList[number].name);
+    vl::TraceLine(vl::TraceCategory(number), 1, "%s() failed: heap overflow", VlFuncList[number].name);
     return vl::kHostNoMemory;
   } catch (...) {
-    vl::TraceLine('D', 1, "%s() failed: internal error", VlFuncList[number].name);
+    vl::TraceLine(vl::TraceCategory(number), 1, "%s() failed: internal error", VlFuncList[number].name);
     return vl::kHostFailed;
   }
 }
@@ -78,9 +78,13 @@ std::int32_t dll_SetDebugFlags(const char *fs, const char *fname) {
     std::perror(fname);
     return vl::kHostOk;
   }
-  std::setvbuf(file, traceFileBuffer, _IOLBF, sizeof traceFileBuffer);
-  std::fprintf(file, "\n** %s", vl::TimeText24(vl::Now()).c_str());
-  std::fprintf(file, "   Flags = [%s]\n\n", vl::OrEmpty(fs));
+  // From here on nothing is allocated: the file is the trace file whatever happens.
   trace.file = file;
+  trace.fileWriteFailed = false;
+  std::setvbuf(file, traceFileBuffer, _IOLBF, sizeof traceFileBuffer);
+  if (std::fprintf(file, "\n** %s", vl::TimeText24(vl::Now()).data()) < 0 ||
+      std::fprintf(file, "   Flags = [%s]\n\n", vl::OrEmpty(fs)) < 0) {
+    vl::TraceFileWriteFailed(errno);
+  }
   return vl::kHostOk;
 }

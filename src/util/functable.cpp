@@ -3,6 +3,7 @@
 #include <array>
 #include <cstddef>
 #include <cstring>
+#include <string_view>
 #include <utility>
 
 // vlabi.h declares the tables as C arrays; here they are defined from the list.
@@ -250,11 +251,32 @@ constexpr std::array<Invoker, kFunctionCount> BuildInvokers() {
 
 constexpr auto kInvokers = BuildInvokers();
 
+// The category of a function's own trace messages, by its family: I for the INI
+// functions, F for formatting and scanning, D for every other.
+constexpr char CategoryOf(std::string_view name) {
+  if (name.starts_with("ini_")) return 'I';
+  if (name.starts_with("fmt_") || name.starts_with("scan_") || name.starts_with("chk_")) return 'F';
+  return 'D';
+}
+
+constexpr std::array<char, kFunctionCount> BuildCategories() {
+  std::array<char, kFunctionCount> out{};
+  for (std::size_t i = 0; i < kFunctionCount; ++i) out[i] = CategoryOf(kFunctions[i].name);
+  return out;
+}
+
+constexpr auto kCategories = BuildCategories();
+
 }  // namespace
 
 Invoker FindInvoker(std::int32_t number) noexcept {
   if (number < 0 || static_cast<std::size_t>(number) >= kFunctionCount) return nullptr;
   return kInvokers[static_cast<std::size_t>(number)];
+}
+
+char TraceCategory(std::int32_t number) noexcept {
+  if (number < 0 || static_cast<std::size_t>(number) >= kFunctionCount) return 'D';
+  return kCategories[static_cast<std::size_t>(number)];
 }
 
 }  // namespace vl

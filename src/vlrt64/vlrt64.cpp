@@ -64,6 +64,7 @@ VLRT_EXPORT HostString *HostStrSub(HostString *s, std::int32_t start, std::int32
     Substrings().push_back(std::move(sub));
     return &Substrings().back()->string;
   } catch (...) {
+    errno = ENOMEM;  // the module tells memory exhaustion from a range it cannot make
     return nullptr;
   }
 }

@@ -1,7 +1,8 @@
 // Test plan for the module frame and the trace:
 //   1. dll_SetDebugFlags: flag texts give the per-letter levels (table).
 //   2. TraceLine: filter by letter and level; one "%c%d: %s" line; long texts cut.
-//   3. Trace files: header, write vs append, unopenable names.
+//   3. Trace files: header, write vs append, unopenable names, a header without
+//      memory, a full disk reported once per file.
 //   4. VlCall: numbers outside the table, null vectors.
 //   5. Host-string helpers: capacity checks.
 #include <gtest/gtest.h>
@@ -13,6 +14,7 @@
 #include "dll_host.h"
 #include "host.h"
 #include "ini_host.h"
+#include "failing_new.h"
 #include "testutil.h"
 
 namespace {
@@ -121,6 +123,42 @@ TEST_F(FrameTest, UnopenableNameLeavesNoFile) {
   EXPECT_EQ(vl::Trace().flags['D' - 'A'], 1);
   ASSERT_EQ(dll_SetDebugFlags("D", dir.path().c_str()), 0);  // a folder
   EXPECT_EQ(vl::Trace().file, nullptr);
+}
+
+TEST_F(FrameTest, HeaderAllocatesNothingOnceTheFileIsOpen) {
+  TempDir dir;
+  const std::string log = dir / "trace.log";
+  vl::SetClockForTest(PinnedClock);
+  const std::string fs = "D and a flag text longer than any short string";
+  void *argv[] = {const_cast<char *>(fs.c_str()), const_cast<char *>(log.c_str())};
+  std::int32_t result = -1;
+  {
+    vltest::FailingNew failing(0);  // every allocation fails
+    result = VlCall(3, argv);
+  }
+  EXPECT_EQ(result, 0);
+  ASSERT_NE(vl::Trace().file, nullptr);
+  ASSERT_EQ(dll_SetDebugFlags("D", ""), 0);  // closes it
+  EXPECT_EQ(ReadFile(log), "\n** Mon Dec  7 00:39:00 2026\n   Flags = [" + fs + "]\n\n");
+}
+
+TEST_F(FrameTest, FullTraceFileIsReportedOnce) {
+  const std::string report = "trace file: write failed: No space left on device\n";
+  testing::internal::CaptureStderr();
+  ASSERT_EQ(dll_SetDebugFlags("D", "/dev/full"), 0);  // the header fails
+  vl::TraceLine('D', 1, "one");
+  vl::TraceLine('D', 1, "two");
+  EXPECT_EQ(testing::internal::GetCapturedStderr(), report);
+  // Each file named anew reports its own first failure.
+  testing::internal::CaptureStderr();
+  ASSERT_EQ(dll_SetDebugFlags("D", "/dev/full"), 0);
+  vl::TraceLine('D', 1, "three");
+  EXPECT_EQ(testing::internal::GetCapturedStderr(), report);
+  // Lines that are not wanted write nothing, so nothing more fails.
+  testing::internal::CaptureStderr();
+  ASSERT_EQ(dll_SetDebugFlags("", "/dev/full"), 0);
+  vl::TraceLine('D', 1, "four");
+  EXPECT_EQ(testing::internal::GetCapturedStderr(), report);
 }
 
 TEST_F(FrameTest, BoundWriterGetsTheTextAlone) {

@@ -1,7 +1,8 @@
 // Test plan for the INI reader (inifile.cpp):
 //   ini_parse.*   line parsing: comments, headers, entries, quoted values
 //   ini_stream.*  the line stream: LF and CRLF, no final line end, lines longer
-//                 than 1023 bytes, NUL bytes, going back across buffer refills
+//                 than 1023 bytes, NUL bytes, going back across buffer refills,
+//                 memory exhaustion at each allocation of an open
 //   ini_find.*    the stream-level readers: section and entry look-up, copying
 //   ini_handle.*  the three handles: open, close, the fourth handle, bad handles,
 //                 states of the line, section and entry walks, sizes, bad files
@@ -13,6 +14,7 @@
 
 #include "ini.h"
 #include "ini_int.h"
+#include "failing_new.h"
 #include "testutil.h"
 
 namespace {
@@ -214,6 +216,42 @@ TEST_F(IniTest, stream_refuses_directories_and_missing_files) {
   errno = 0;
   EXPECT_EQ(vl::IniStream::Open((dir / "missing.ini").c_str()), nullptr);
   EXPECT_EQ(errno, ENOENT);
+}
+
+TEST_F(IniTest, stream_without_memory_leaves_no_file_open) {
+  const std::string path = File("s.ini", "k=1\n");
+  struct Case {
+    const char *id;
+    long checks;  // allocation checks that pass
+    long news;    // allocations through operator new that pass
+  };
+  const Case cases[] = {
+      {"the file", 0, -1},
+      {"the stream", 1, -1},
+      {"the stream object", -1, 0},
+      {"the stream's buffer", -1, 1},
+  };
+  for (const Case &c : cases) {
+    SCOPED_TRACE(c.id);
+    const std::size_t descriptors = vltest::OpenDescriptors();
+    errno = 0;
+    std::unique_ptr<vl::IniStream> in;
+    vl::FailAllocationsAfter(c.checks);
+    {
+      vltest::FailingNew failing(c.news);
+      in = vl::IniStream::Open(path.c_str());
+    }
+    vl::FailAllocationsAfter(-1);
+    EXPECT_EQ(in, nullptr);
+    EXPECT_EQ(errno, ENOMEM);
+    EXPECT_EQ(vltest::OpenDescriptors(), descriptors);
+  }
+  errno = 0;
+  vl::FailAllocationsAfter(0);
+  EXPECT_EQ(vl::IniOpen(path.c_str(), ""), -1);
+  vl::FailAllocationsAfter(-1);
+  EXPECT_EQ(errno, ENOMEM);
+  EXPECT_EQ(vl::IniOpen(path.c_str(), ""), 0);  // the slot stayed free
 }
 
 // ---------------------------------------------------------------------------

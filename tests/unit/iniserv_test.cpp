@@ -1,7 +1,12 @@
 // Test plan for the INI host functions (iniserv.cpp):
 //   ini_get.*    ini_GetInt and ini_GetString: values, defaults, cuts by cap
 //   ini_set.*    ini_SetString: the file after each kind of write, bad targets,
-//                and the new content surviving a failed rename or copy
+//                the new content surviving a failed rename or copy, the copy
+//                path (room reserved first), failures of the temporary file,
+//                a failure line for each, owner and mode kept or traced
+//   memory_*     every allocation of a look-up, an open and a write failing in
+//                turn: result 2 with its line under I, no file changed or left
+//                open, a symbolic link never replaced
 //   ini_walk.*   the handle functions through VlCall: lengths, eof, caps
 //   ini_trace.*  the category I trace lines of every function
 #include <gtest/gtest.h>
@@ -16,6 +21,7 @@
 
 #include "host.h"
 #include "ini_host.h"
+#include "failing_new.h"
 #include "testutil.h"
 
 namespace {
@@ -279,15 +285,32 @@ int RenameAcrossDevices(const char *, const char *) {
   errno = EXDEV;
   return -1;
 }
-std::FILE *TargetOnFullDisk(const char *) { return std::fopen("/dev/full", "wb"); }
-std::FILE *TargetRefused(const char *) {
+int TargetRefused(const char *) {
   errno = EROFS;
-  return nullptr;
+  return -1;
+}
+int DiskFull(int, off_t) { return ENOSPC; }
+// Lets `writesLeft` writes through and fails the ones after them.
+int writesLeft = 0;
+ssize_t WriteFailsLater(int fd, const void *bytes, std::size_t size) {
+  if (writesLeft-- <= 0) {
+    errno = EIO;
+    return -1;
+  }
+  return write(fd, bytes, size);
+}
+
+// The temporary file named in a "cannot replace" line of the trace.
+std::string KeptTemporary(const std::string &line) {
+  const std::string mark = "new content kept in '";
+  const std::size_t at = line.find(mark);
+  if (at == std::string::npos || line.back() != '\'') return "";
+  return line.substr(at + mark.size(), line.size() - at - mark.size() - 1);
 }
 
 TEST_F(IniServ, set_string_failed_rename_keeps_the_new_content) {
   const std::string path = File("s.ini", "[S]\r\nk=1\r\n");
-  const vl::IniWriteOps ops{&RenameRefused, nullptr};
+  const vl::IniWriteOps ops{.rename = &RenameRefused};
   vl::SetIniWriteOpsForTest(&ops);
   TraceCapture trace("I1");
   EXPECT_EQ(vl::IniWriteEntry(path.c_str(), "S", "k", "2"), vl::IniWrite::kKeptTemporary);
@@ -303,59 +326,336 @@ TEST_F(IniServ, set_string_failed_rename_keeps_the_new_content) {
 }
 
 TEST_F(IniServ, set_string_copies_across_devices) {
-  const std::string path = File("s.ini", "[S]\r\nk=1\r\n" + std::string(5000, ';') + "\r\n");
-  const vl::IniWriteOps ops{&RenameAcrossDevices, [](const char *p) { return std::fopen(p, "wb"); }};
+  const std::string tail = std::string(5000, ';') + "\r\n";
+  struct Case {
+    const char *id;
+    std::string before;
+    std::string after;
+  };
+  const Case cases[] = {
+      {"grows", "[S]\r\nk=1\r\n" + tail, "[S]\r\nk=22\r\n" + tail},
+      {"shrinks", "[S]\r\nk=" + std::string(900, 'v') + "\r\n" + tail, "[S]\r\nk=22\r\n" + tail},
+      {"from empty", "", "\r\n[S]\r\nk=22\r\n"},
+  };
+  const vl::IniWriteOps ops{.rename = &RenameAcrossDevices};
   vl::SetIniWriteOpsForTest(&ops);
-  EXPECT_EQ(vl::IniWriteEntry(path.c_str(), "S", "k", "2"), vl::IniWrite::kRewritten);
-  EXPECT_EQ(ReadFile(path), "[S]\r\nk=2\r\n" + std::string(5000, ';') + "\r\n");
-  EXPECT_EQ(Listing(), std::vector<std::string>{"s.ini"});
+  for (const Case &c : cases) {
+    SCOPED_TRACE(c.id);
+    const std::string path = File("s.ini", c.before);
+    ASSERT_EQ(chmod(path.c_str(), 0640), 0);
+    ino_t inode = 0;
+    struct stat info {};
+    ASSERT_EQ(stat(path.c_str(), &info), 0);
+    inode = info.st_ino;
+    EXPECT_EQ(vl::IniWriteEntry(path.c_str(), "S", "k", "22"), vl::IniWrite::kRewritten);
+    EXPECT_EQ(ReadFile(path), c.after);
+    EXPECT_EQ(Listing(), std::vector<std::string>{"s.ini"});
+    ASSERT_EQ(stat(path.c_str(), &info), 0);
+    EXPECT_EQ(info.st_ino, inode);  // written in place: the same file, with its mode
+    EXPECT_EQ(info.st_mode & 07777, 0640u);
+  }
 }
 
 TEST_F(IniServ, set_string_failed_copy_keeps_the_new_content) {
   struct Case {
     const char *id;
-    std::FILE *(*createTarget)(const char *);
+    vl::IniWriteOps ops;
     const char *reason;
+    bool targetUnchanged;  // the failure came before the target was touched
   };
   const Case cases[] = {
-      {"disk full", &TargetOnFullDisk, "No space left on device"},
-      {"target refused", &TargetRefused, "Read-only file system"},
+      {"disk full", {.rename = &RenameAcrossDevices, .reserve = &DiskFull}, "No space left on device", true},
+      {"target refused", {.rename = &RenameAcrossDevices, .openTarget = &TargetRefused}, "Read-only file system",
+       true},
+      {"write fails part-way", {.rename = &RenameAcrossDevices, .write = &WriteFailsLater}, "Input/output error",
+       false},
   };
+  const std::string before = "[S]\r\nk=1\r\n" + std::string(3000, ';') + "\r\n";
+  const std::string after = "[S]\r\nk=2\r\n" + std::string(3000, ';') + "\r\n";
   for (const Case &c : cases) {
     SCOPED_TRACE(c.id);
     for (const auto &name : Listing()) std::filesystem::remove(dir / name);
-    const std::string path = File("s.ini", "[S]\r\nk=1\r\n");
-    const vl::IniWriteOps ops{&RenameAcrossDevices, c.createTarget};
-    vl::SetIniWriteOpsForTest(&ops);
+    const std::string path = File("s.ini", before);
+    vl::SetIniWriteOpsForTest(&c.ops);
+    writesLeft = 1;  // the first block is written, the second fails
     TraceCapture trace("I1");
     EXPECT_EQ(vl::IniWriteEntry(path.c_str(), "S", "k", "2"), vl::IniWrite::kKeptTemporary);
     const auto names = Listing();
     ASSERT_EQ(names.size(), 2u);
     const std::string temp = dir / names[1];
-    EXPECT_EQ(ReadFile(temp), "[S]\r\nk=2\r\n");
+    EXPECT_EQ(ReadFile(temp), after);
+    if (c.targetUnchanged) {
+      EXPECT_EQ(ReadFile(path), before);
+    }
     ASSERT_EQ(trace.lines().size(), 1u);
     EXPECT_EQ(trace.lines()[0], "I1: ini_SetString() failed: cannot replace '" + path + "' (" + c.reason +
                                     "), new content kept in '" + temp + "'");
   }
 }
 
-TEST_F(IniServ, set_string_in_a_folder_without_write_access_rewrites_in_place) {
-  if (geteuid() == 0) GTEST_SKIP() << "root writes into any folder";
-  const std::string sub = dir / "ro";
-  std::filesystem::create_directory(sub);
-  const std::string path = sub + "/s.ini";
-  WriteFile(path, "[S]\r\nk=1\r\n");
-  ASSERT_EQ(chmod(sub.c_str(), 0500), 0);
+// A name too long for a temporary name beside it: the new content goes through
+// the system's temporary folder and is then written over the file in place (also
+// as root, who may write into any folder).
+TEST_F(IniServ, set_string_without_a_temporary_file_beside_the_target) {
+  const std::string path = File(std::string(250, 'n'), "[S]\r\nk=1\r\n");
   EXPECT_EQ(vl::IniWriteEntry(path.c_str(), "S", "k", "2"), vl::IniWrite::kRewritten);
-  chmod(sub.c_str(), 0700);
   EXPECT_EQ(ReadFile(path), "[S]\r\nk=2\r\n");
+  EXPECT_EQ(Listing().size(), 1u);
+
+  // A full disk leaves the file as it was; the new content is kept aside.
+  const vl::IniWriteOps ops{.reserve = &DiskFull};
+  vl::SetIniWriteOpsForTest(&ops);
+  TraceCapture trace("I1");
+  EXPECT_EQ(vl::IniWriteEntry(path.c_str(), "S", "k", "3"), vl::IniWrite::kKeptTemporary);
+  EXPECT_EQ(ReadFile(path), "[S]\r\nk=2\r\n");
+  ASSERT_EQ(trace.lines().size(), 1u);
+  const std::string temp = KeptTemporary(trace.lines()[0]);
+  EXPECT_EQ(trace.lines()[0], "I1: ini_SetString() failed: cannot replace '" + path +
+                                  "' (No space left on device), new content kept in '" + temp + "'");
+  EXPECT_EQ(std::filesystem::path(temp).parent_path(), std::filesystem::temp_directory_path());
+  EXPECT_EQ(ReadFile(temp), "[S]\r\nk=3\r\n");
+  std::filesystem::remove(temp);
+}
+
+// Streams for the temporary file that fail: on a full disk, or none at all.
+std::FILE *TempOnFullDisk(int fd) {
+  close(fd);
+  return std::fopen("/dev/full", "wb");
+}
+std::FILE *TempRefused(int fd) {
+  close(fd);
+  errno = EMFILE;
+  return nullptr;
+}
+
+TEST_F(IniServ, set_string_failed_temporary_file_is_traced) {
+  struct Case {
+    const char *id;
+    std::FILE *(*openTemp)(int);
+    std::size_t fileBytes;  // beyond the stdio buffer, a write fails while copying
+    std::string line;       // the trace line, "<temp>" standing for the temporary file
+  };
+  const std::string path = dir / "s.ini";
+  const Case cases[] = {
+      {"flush on a full disk", &TempOnFullDisk, 10,
+       "I1: ini_SetString() failed: cannot write '<temp>' (No space left on device)"},
+      {"write on a full disk", &TempOnFullDisk, 100000,
+       "I1: ini_SetString() failed: cannot write '<temp>' (No space left on device)"},
+      {"no stream", &TempRefused, 10,
+       "I1: ini_SetString() failed: cannot create a temporary file for '" + path + "' (Too many open files)"},
+  };
+  for (const Case &c : cases) {
+    SCOPED_TRACE(c.id);
+    const std::string before = "[S]\r\nk=1\r\n" + std::string(c.fileBytes, ';');
+    WriteFile(path, before);
+    const vl::IniWriteOps ops{.openTemp = c.openTemp};
+    vl::SetIniWriteOpsForTest(&ops);
+    TraceCapture trace("I1");
+    EXPECT_EQ(vl::IniWriteEntry(path.c_str(), "S", "k", "2"), vl::IniWrite::kUnchanged);
+    EXPECT_EQ(ReadFile(path), before);
+    EXPECT_EQ(Listing(), std::vector<std::string>{"s.ini"});  // the temporary file is gone
+    ASSERT_EQ(trace.lines().size(), 1u);
+    std::string line = c.line;
+    if (const std::size_t at = line.find("<temp>"); at != std::string::npos) {
+      const std::size_t quote = trace.lines()[0].find('\'');
+      const std::string temp = trace.lines()[0].substr(quote + 1, trace.lines()[0].find('\'', quote + 1) - quote - 1);
+      EXPECT_EQ(temp.rfind(path + ".", 0), 0u) << temp;
+      line.replace(at, 6, temp);
+    }
+    EXPECT_EQ(trace.lines()[0], line);
+  }
+}
+
+TEST_F(IniServ, set_string_failures_are_traced) {
+  const std::string sub = dir / "sub";
+  std::filesystem::create_directory(sub);
+  std::filesystem::create_symlink(dir / "nowhere.ini", dir / "dangling.ini");
+  std::filesystem::create_symlink(dir / "loop.ini", dir / "loop.ini");
+  struct Case {
+    std::string fname;
+    std::string line;
+  };
+  const Case cases[] = {
+      {sub, "I1: ini_SetString() failed: cannot open '" + sub + "' (Is a directory)"},
+      {dir / "no/such/folder.ini",
+       "I1: ini_SetString() failed: cannot create '" + (dir / "no/such/folder.ini") + "' (No such file or directory)"},
+      // A dangling link is not followed into a new file.
+      {dir / "dangling.ini",
+       "I1: ini_SetString() failed: cannot create '" + (dir / "dangling.ini") + "' (File exists)"},
+      {dir / "loop.ini",
+       "I1: ini_SetString() failed: cannot open '" + (dir / "loop.ini") + "' (Too many levels of symbolic links)"},
+  };
+  for (const Case &c : cases) {
+    SCOPED_TRACE(c.fname);
+    TraceCapture trace("I1");
+    EXPECT_EQ(ini_SetString("S", "k", "v", c.fname.c_str()), 0);
+    EXPECT_EQ(trace.Joined(), c.line + "\n");
+  }
+  EXPECT_TRUE(std::filesystem::is_empty(sub));
+  EXPECT_FALSE(std::filesystem::exists(dir / "nowhere.ini"));
+}
+
+// Root may give a file away: the rewritten file keeps owner, group and mode.
+TEST_F(IniServ, set_string_keeps_the_owner) {
+  if (geteuid() != 0) GTEST_SKIP() << "only root may give a file to another user";
+  const std::string path = File("s.ini", "[S]\r\nk=1\r\n");
+  ASSERT_EQ(chown(path.c_str(), 4321, 4322), 0);
+  ASSERT_EQ(chmod(path.c_str(), 02640), 0);
+  ASSERT_EQ(vl::IniWriteEntry(path.c_str(), "S", "k", "2"), vl::IniWrite::kRewritten);
+  struct stat info {};
+  ASSERT_EQ(stat(path.c_str(), &info), 0);
+  EXPECT_EQ(info.st_uid, 4321u);
+  EXPECT_EQ(info.st_gid, 4322u);
+  EXPECT_EQ(info.st_mode & 07777, 02640u);
+  EXPECT_EQ(ReadFile(path), "[S]\r\nk=2\r\n");
+}
+
+int ChownRefused(int, uid_t, gid_t) {
+  errno = EPERM;
+  return -1;
+}
+int ChmodRefused(int, mode_t) {
+  errno = EPERM;
+  return -1;
+}
+
+TEST_F(IniServ, set_string_traces_what_it_cannot_keep) {
+  const std::string path = File("s.ini", "[S]\r\nk=1\r\n");
+  ASSERT_EQ(chmod(path.c_str(), 0644), 0);
+  const vl::IniWriteOps noMode{.chmod = &ChmodRefused};
+  vl::SetIniWriteOpsForTest(&noMode);
+  TraceCapture trace("I2");
+  ASSERT_EQ(vl::IniWriteEntry(path.c_str(), "S", "k", "2"), vl::IniWrite::kRewritten);
+  EXPECT_EQ(trace.Joined(), "I2: ini_SetString() warning: cannot keep the mode of '" + path +
+                                "' (Operation not permitted)\n");
+  EXPECT_EQ(ReadFile(path), "[S]\r\nk=2\r\n");
+
+  if (geteuid() != 0) GTEST_SKIP() << "only root may make a file of another user";
+  ASSERT_EQ(chown(path.c_str(), 4321, 4322), 0);
+  ASSERT_EQ(chmod(path.c_str(), 04644), 0);
+  const vl::IniWriteOps noOwner{.chown = &ChownRefused};
+  vl::SetIniWriteOpsForTest(&noOwner);
+  trace.lines().clear();
+  ASSERT_EQ(vl::IniWriteEntry(path.c_str(), "S", "k", "3"), vl::IniWrite::kRewritten);
+  EXPECT_EQ(trace.Joined(), "I2: ini_SetString() warning: cannot keep the owner of '" + path +
+                                "' (Operation not permitted)\n");
+  struct stat info {};
+  ASSERT_EQ(stat(path.c_str(), &info), 0);
+  EXPECT_EQ(info.st_mode & 07777, 0644u);  // no set-user-ID bit for the new owner
+}
+
+// ---------------------------------------------------------------------------
+// Memory exhaustion: every call fails with a heap overflow (result 2 and its
+// line under category I), leaves no file open and changes no file.
+// ---------------------------------------------------------------------------
+
+std::int32_t Call(std::int32_t number, std::vector<void *> args) { return VlCall(number, args.data()); }
+
+// Runs `call` (which must allocate nothing itself) with its n-th allocation
+// failing, for n = 0, 1, ... until none fails: through the allocation seam (that
+// one and every one after it) and through operator new (that one alone). A run in
+// which an allocation failed must answer 2 with `line` alone on the trace; every
+// run passes `check`(failed), after which no descriptor is left open.
+template <typename CallFn, typename CheckFn>
+void EachAllocationFailing(const std::string &line, CallFn call, CheckFn check) {
+  for (long n = 0; n < 1000; ++n) {
+    bool anyFailed = false;
+    for (const bool seam : {true, false}) {
+      SCOPED_TRACE((seam ? "allocation check " : "operator new ") + std::to_string(n));
+      const std::size_t descriptors = vltest::OpenDescriptors();
+      TraceCapture trace("I1");
+      trace.lines().reserve(8);
+      std::int32_t result = 0;
+      bool failed = false;
+      if (seam) {
+        vl::FailAllocationsAfter(n);
+        result = call();
+        failed = vl::AllocationFailed();
+        vl::FailAllocationsAfter(-1);
+      } else {
+        vltest::FailNewAfter(n, true);
+        result = call();
+        failed = vltest::NewFailed();
+        vltest::FailNewAfter(-1);
+      }
+      EXPECT_EQ(result, failed ? 2 : 0);
+      EXPECT_EQ(trace.Joined(), failed ? line + "\n" : "");
+      check(failed);
+      EXPECT_EQ(vltest::OpenDescriptors(), descriptors);
+      if (testing::Test::HasFailure()) return;
+      anyFailed = anyFailed || failed;
+    }
+    if (!anyFailed) return;
+  }
+  FAIL() << "the call never ran without a failed allocation";
+}
+
+TEST_F(IniServ, memory_exhausted_in_look_ups_and_opens) {
+  const std::string path = File("s.ini", kSample);
+  char *const section = const_cast<char *>("main");
+  char *const fname = const_cast<char *>(path.c_str());
+  HostBuf val(64, "old");
+  void *getString[] = {section, const_cast<char *>("name"), const_cast<char *>("def"), fname, &val};
+  EachAllocationFailing(
+      "I1: ini_GetString() failed: heap overflow", [&] { return VlCall(14, getString); },
+      [&](bool failed) { EXPECT_EQ(val.str(), failed ? "old" : "a b"); });
+  std::int32_t def = 5;
+  std::int32_t number = 0;
+  void *getInt[] = {section, const_cast<char *>("nine"), &def, fname, &number};
+  EachAllocationFailing(
+      "I1: ini_GetInt() failed: heap overflow", [&] { return VlCall(13, getInt); },
+      [&](bool failed) { EXPECT_EQ(number, failed ? 0 : 123456789); });
+  std::int32_t hdl = 9;
+  void *open[] = {fname, section, &hdl};
+  EachAllocationFailing(
+      "I1: ini_Open() failed: heap overflow", [&] { return VlCall(16, open); },
+      [&](bool failed) {
+        EXPECT_EQ(hdl, failed ? -ENOMEM : 0);
+        ini_CloseAll();
+      });
+}
+
+TEST_F(IniServ, memory_exhausted_in_set_string) {
+  const std::string before = "[S]\r\nk=1\r\n";
+  const std::string real = File("real.ini", before);
+  std::filesystem::create_symlink(real, dir / "link.ini");
+  const std::string link = dir / "link.ini";
+  const std::string missing = dir / "new.ini";
+  struct Case {
+    const char *id;
+    std::string fname;
+    std::string after;  // of real.ini, or of new.ini when it is made
+  };
+  const Case cases[] = {
+      {"file", real, "[S]\r\nk=2\r\n"},
+      // A link whose file cannot be resolved for lack of memory is not replaced.
+      {"symbolic link", link, "[S]\r\nk=2\r\n"},
+      {"missing file", missing, "[S]\r\nk=2\r\n"},
+  };
+  for (const Case &c : cases) {
+    SCOPED_TRACE(c.id);
+    void *args[] = {const_cast<char *>("S"), const_cast<char *>("k"), const_cast<char *>("2"),
+                    const_cast<char *>(c.fname.c_str())};
+    const std::vector<std::string> listing = Listing();
+    EachAllocationFailing(
+        "I1: ini_SetString() failed: heap overflow", [&] { return VlCall(15, args); },
+        [&](bool failed) {
+          EXPECT_TRUE(std::filesystem::is_symlink(link));
+          if (failed) {
+            EXPECT_EQ(Listing(), listing);  // nothing made, nothing left behind
+            EXPECT_EQ(ReadFile(real), before);
+            return;
+          }
+          EXPECT_EQ(ReadFile(c.fname == missing ? missing : real), c.after);
+          WriteFile(real, before);
+          std::filesystem::remove(missing);
+        });
+  }
 }
 
 // ---------------------------------------------------------------------------
 // The handle functions through VlCall
 // ---------------------------------------------------------------------------
-
-std::int32_t Call(std::int32_t number, std::vector<void *> args) { return VlCall(number, args.data()); }
 
 TEST_F(IniServ, walk_through_vlcall) {
   const std::string path = File("s.ini", kSample);

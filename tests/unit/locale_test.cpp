@@ -401,6 +401,26 @@ TEST_F(LocaleTest, TotalSizeBoundsTheBody) {
   EXPECT_EQ(trace.Joined(), "D1: GetLocaleInfo() failed: buffer is corrupt [IS]\n");
 }
 
+TEST_F(LocaleTest, TotalSizeIsSixDigits) {
+  ASSERT_EQ(dll_SetLocale(""), 0);
+  const std::string body = StreamBytes().substr(10);
+  // Only the six digits the packer writes are a size: a huge negative number once
+  // overflowed the subtraction of the header's length.
+  const char *const sizes[] = {"-9223372036854775808", "-000001", "2456", "0002456", " 02456", "+02456",
+                               "00245x", "0x0998"};
+  for (const char *size : sizes) {
+    SCOPED_TRACE(size);
+    const std::string buffer = "R1~" + std::string(size) + "~" + body;
+    LoadStream(buffer);
+    TraceCapture trace("D1");
+    EXPECT_EQ(vl::SetClientLocale(), 204);
+    EXPECT_EQ(trace.Joined(), "D1: SetClientLocale(): cannot read total size\n");
+    EXPECT_EQ(StreamBytes(), buffer);  // the "~" put back
+  }
+  LoadStream("R1~002456~" + body);
+  EXPECT_EQ(vl::SetClientLocale(), 0);
+}
+
 // ---------------------------------------------------------------------------
 // 6. GetLocaleInfo
 // ---------------------------------------------------------------------------

@@ -222,7 +222,7 @@ TEST_F(Mdf, memory_exhausted) {
   vl::FailAllocationsAfter(0);  // the copy of the section name
   ASSERT_EQ(Get(path, "mod", "", xbuf, rc), 0);
   EXPECT_EQ(rc, -ENOMEM);
-  vl::FailAllocationsAfter(2);  // the third value
+  vl::FailAllocationsAfter(4);  // the third value (after the section name, the file and its stream)
   HostDebugLevel = 1;
   testing::internal::CaptureStderr();
   ASSERT_EQ(Get(path, "mod", "", xbuf, rc), 0);

@@ -8,7 +8,8 @@
 //   4. FmtNum against snprintf for many random values, widths and precisions.
 //   5. FmtNum trace lines at their levels.
 //   6. ScanNum by table: every mode and result code, separators, bounds, traces.
-//   7. ScanNum against strtod for random texts.
+//   7. ScanNum against strtod for random texts; doubles read as from_chars reads
+//      them, with the library's from_chars and without it.
 //   8. FldScanNum: validity classes, value types, the bad character.
 //   9. FmtCheckValid: class syntax and checks.
 //  10. Host functions chk_Num, fmt_Num and scan_Num, also through VlCall and real
@@ -19,9 +20,11 @@
 #include <cfloat>
 #include <climits>
 #include <cmath>
+#include <clocale>
 #include <cstdio>
 #include <random>
 #include <string>
+#include <vector>
 
 #include "format.h"
 #include "format_host.h"
@@ -579,6 +582,71 @@ TEST_F(NumFmtTest, ScanAgreesWithStrtod) {
       ASSERT_EQ(out, std::strtod(normalised.c_str(), nullptr) == 0 ? "" : normalised);
     }
   }
+}
+
+// Reading a double as from_chars does, with the library's from_chars and with
+// the fallback through strtod for libraries without it: the same value, the same
+// end and the same error for each text, and "." under any numeric locale.
+TEST_F(NumFmtTest, DoublesReadAsFromCharsReadsThem) {
+  struct Case {
+    std::string text;
+    double value;         // 99 when the value is left alone
+    std::size_t used;     // bytes read
+    std::errc error;
+  };
+  const std::errc ok{};
+  const std::errc bad = std::errc::invalid_argument;
+  const std::errc range = std::errc::result_out_of_range;
+  const Case cases[] = {
+      {"0", 0.0, 1, ok},
+      {"-0", -0.0, 2, ok},
+      {"1.5", 1.5, 3, ok},
+      {"0.1", 0.1, 3, ok},
+      {"-2.675", -2.675, 6, ok},
+      {"9007199254740993", 9007199254740992.0, 16, ok},  // halfway: to the even neighbour
+      {"123456789.123456789", 123456789.123456789, 19, ok},
+      {"1e-21", 1e-21, 5, ok},
+      {"2.5E3x", 2500.0, 5, ok},
+      {"7e", 7.0, 1, ok},       // an exponent without digits is not read
+      {"12,5", 12.0, 2, ok},    // the point is "." in every locale
+      {"0x1p3", 0.0, 1, ok},    // no hexadecimal: the 0 alone
+      {"-0x10", -0.0, 2, ok},
+      {"inf", HUGE_VAL, 3, ok},
+      {"17976931348623157" + std::string(292, '0'), DBL_MAX, 309, ok},
+      {"1e400", 99, 5, range},
+      {"-1e400", 99, 6, range},
+      {"1e-400", 99, 6, range},
+      {"", 99, 0, bad},
+      {"+1", 99, 0, bad},
+      {" 1", 99, 0, bad},
+      {".", 99, 0, bad},
+      {"-", 99, 0, bad},
+      {"x1", 99, 0, bad},
+  };
+  const bool german = vltest::HaveLocale("de_DE");
+  using Reader = std::from_chars_result (*)(const char *, const char *, double &) noexcept;
+  for (const Case &c : cases) {
+    for (const Reader read : {Reader{&vl::FromChars}, Reader{&vl::FromCharsByStrtod}}) {
+      for (const bool inGerman : {false, true}) {
+        if (inGerman && !german) continue;
+        SCOPED_TRACE(c.text.substr(0, 30) + (read == &vl::FromChars ? " library" : " strtod") +
+                     (inGerman ? " de_DE" : ""));
+        if (inGerman) std::setlocale(LC_NUMERIC, "de_DE");  // a decimal comma
+        double value = 99;
+        const auto [end, error] = read(c.text.data(), c.text.data() + c.text.size(), value);
+        std::setlocale(LC_NUMERIC, "C");
+        EXPECT_EQ(value, c.value);
+        EXPECT_EQ(std::signbit(value), std::signbit(c.value));
+        EXPECT_EQ(static_cast<std::size_t>(end - c.text.data()), c.used);
+        EXPECT_EQ(error, c.error);
+      }
+    }
+  }
+  // Only the given bytes are read, not what follows them.
+  double value = 0;
+  const char digits[] = "12345";
+  EXPECT_EQ(vl::FromCharsByStrtod(digits, digits + 2, value).ptr, digits + 2);
+  EXPECT_EQ(value, 12.0);
 }
 
 // ---------------------------------------------------------------------------

@@ -2,8 +2,9 @@
 // (host functions 9 to 12):
 //   1. u_basename, u_pathname, u_rempath: results and the host string
 //      operations used for them, per path (table).
-//   2. Host operations that fail: a null substring gives 18, a non-zero store
-//      result is passed on, and the target is then neither changed nor lowered.
+//   2. Host operations that fail: a null substring gives 18 (2, a heap overflow,
+//      when the host ran out of memory), a non-zero store result is passed on,
+//      and the target is then neither changed nor lowered.
 //   3. u_udata: every type letter, missing parts, odd numbers, long and binary
 //      texts (table).
 //   4. Dispatch through VlCall.
@@ -13,6 +14,7 @@
 #include <dlfcn.h>
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <climits>
 #include <string>
 #include <vector>
@@ -27,6 +29,7 @@ std::vector<std::string> &OpLog() {
   return log;
 }
 bool failSub = false;       // HostStrSub answers null
+int subErrno = 0;           // ... and sets errno to this when it is not 0
 std::int32_t storeRefusal = 0;  // non-zero: HostStrAssign and HostStrPut answer it
 
 template <typename Fn>
@@ -45,7 +48,9 @@ int32_t HostStrLen(HostString *s) {
 HostString *HostStrSub(HostString *s, int32_t start, int32_t count) {
   OpLog().push_back("Sub(" + std::to_string(start) + "," + std::to_string(count) + ")");
   static const auto real = Real<HostString *(*)(HostString *, int32_t, int32_t)>("HostStrSub");
-  return failSub ? nullptr : real(s, start, count);
+  if (!failSub) return real(s, start, count);
+  if (subErrno != 0) errno = subErrno;
+  return nullptr;
 }
 int32_t HostStrAssign(HostString *target, HostString *source) {
   OpLog().push_back("Assign");
@@ -77,6 +82,7 @@ class PathsTest : public vltest::StateTest {
   }
   void TearDown() override {
     failSub = false;
+    subErrno = 0;
     storeRefusal = 0;
     StateTest::TearDown();
   }
@@ -177,6 +183,34 @@ TEST_F(PathsTest, FailedStoresArePassedOnAndNothingIsLowered) {
     HostBuf in(8, c.path);
     HostBuf out(8, "KEEP");
     EXPECT_EQ(c.fn(&in, &out), c.result);
+    EXPECT_EQ(out.str(), "KEEP");
+  }
+}
+
+TEST_F(PathsTest, SubstringWithoutMemoryIsAHeapOverflow) {
+  struct Case {
+    std::int32_t number;  // function number for VlCall
+    int error;            // errno of the failed HostStrSub
+    std::int32_t result;
+    const char *trace;
+  } cases[] = {
+      {10, ENOMEM, 2, "D1: u_basename() failed: heap overflow\n"},
+      {11, ENOMEM, 2, "D1: u_pathname() failed: heap overflow\n"},
+      {12, ENOMEM, 2, "D1: u_rempath() failed: heap overflow\n"},
+      {10, 0, 18, ""},       // no reason given: does not fit
+      {12, ERANGE, 18, ""},  // any other reason: does not fit
+  };
+  for (const Case &c : cases) {
+    SCOPED_TRACE(std::to_string(c.number) + " errno " + std::to_string(c.error));
+    failSub = true;
+    subErrno = c.error;
+    errno = ENOMEM;  // left over from before the call: not taken for the host's answer
+    HostBuf in(8, "A.B");
+    HostBuf out(8, "KEEP");
+    void *args[] = {&in, &out};
+    vltest::TraceCapture trace("D1");
+    EXPECT_EQ(VlCall(c.number, args), c.result);
+    EXPECT_EQ(trace.Joined(), c.trace);
     EXPECT_EQ(out.str(), "KEEP");
   }
 }

@@ -77,6 +77,14 @@ inline void WriteFile(const std::string &path, const std::string &bytes) {
   out << bytes;
 }
 
+// The number of open file descriptors of the process (to see that a call leaves
+// none open behind it).
+inline std::size_t OpenDescriptors() {
+  std::size_t n = 0;
+  for ([[maybe_unused]] const auto &entry : std::filesystem::directory_iterator("/proc/self/fd")) ++n;
+  return n;
+}
+
 // Collects trace lines through a bound writer as "%c%d: %s" texts, while alive.
 class TraceCapture {
  public:
