@@ -603,8 +603,13 @@ Status xpack_dict(const DictSection &section, char *buffer, std::size_t room, st
   const std::string_view name = section.section;
   const std::size_t dot = name.find('.');
   const std::string_view field = dot == std::string_view::npos ? name : name.substr(dot + 1);
+  // The head of the field name's entry, made once.
+  static const std::string fieldHead = [] {
+    char head[32];
+    return std::string(head, static_cast<std::size_t>(std::max(0, PutEntryHead(head, sizeof head, "Dict_", "fld", 'X'))));
+  }();
   XbufWriter writer(buffer, buffer != nullptr ? room : 0);
-  bool fits = writer.Entry("Dict_", "fld", 'X', field);
+  bool fits = writer.Entries(fieldHead) && writer.Value(field);
   if (fits) {
     const std::string *items = PackedItems(section.obj);
     fits = items != nullptr ? writer.Entries(*items) : PutItems(writer, section.obj);

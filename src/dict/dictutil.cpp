@@ -374,10 +374,11 @@ Status DelDlgAlias(std::string_view aliasID) {
 // Variable frames
 // ---------------------------------------------------------------------------
 
-VarStackState &VarStack() {
-  static VarStackState state;
-  return state;
-}
+namespace {
+constinit VarStackState varStack;  // reached through VarStack() only
+}  // namespace
+
+VarStackState &VarStack() { return varStack; }
 
 void ResetVarStackForTest() {
   VarStackState &stack = VarStack();
