@@ -63,6 +63,8 @@ TEST_F(CfgTest, Lines) {
        ""},
       {"an item line of 255 characters", "[S]\nk=" + std::string(253, 'v') + "\n", 0, "",
        "k=" + std::string(253, 'v') + ";"},
+      {"an item line of 255 characters and a CR LF line end", "[S]\r\nk=" + std::string(253, 'v') + "\r\n", 0, "",
+       "k=" + std::string(253, 'v') + ";"},
       {"a comment of any length with any bytes", "# " + std::string(100000, 'x') + "=y\0\n[S]\nk=v"s, 0, "",
        "k=v;"},
       {"a NUL byte in an item line", "[S]\nk=v\0w\n"s, 1,
