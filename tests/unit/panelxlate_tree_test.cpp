@@ -165,6 +165,9 @@ TEST_F(TreeTest, CreationErrors) {
       {"window foo;", 1, "\nsyntax error\nfile 't.idm', line 1\n"},
       {"window W {\n .x 1 2;\n}", 1, "\nsyntax error\nfile 't.idm', line 2\n"},
       {"window W", 1, "\nsyntax error\nfile 't.idm', line 1\n"},
+      // A statement may not run on past the end of a module file into the file that imports it.
+      {"import M \"" + dir.Write("m.ifc", "interface of module M \"" + dir / "m.mod" + "\";\n") + "\";\n;\n", 1,
+       "\nsyntax error\nfile '" + dir.Write("m.mod", "export model edittext E\n") + "', line 2\n"},
   };
   for (const Case &c : cases) {
     SCOPED_TRACE(c.script);
