@@ -218,13 +218,16 @@ TEST_F(TreeTest, InheritanceFromConfiguredModels) {
       "model MyEdit Mid {\n .maxchars 20;\n .text \"mid\";\n}\n"
       "MyEdit I1 {\n .maxchars 10;\n .help \"x\";\n}\n"
       "Mid I2 {\n .maxchars 10;\n}\n"
-      "Mid I3 {\n .text \"own\";\n .maxchars 30;\n}\n");
+      "Mid I3 {\n .text \"own\";\n .maxchars 30;\n}\n"
+      "window P {\n .help \"p\";\n}\n");
   // I1: DIFF removes its equal .maxchars, ALWAYS adds .title, NEVER removes .help.
   // I2 and I3: the object's own values win over the intermediate model Mid's.
+  // P, based on no model, loses its .help too.
   EXPECT_EQ(out,
             "DlgEdit I1 {\n .x = 4\n .title = \"t\"\n}\n\n"
             "DlgEdit I2 {\n .x = 4\n .title = \"t\"\n .text = \"mid\"\n}\n\n"
-            "DlgEdit I3 {\n .x = 4\n .text = \"own\"\n .maxchars = 30\n .title = \"t\"\n}\n");
+            "DlgEdit I3 {\n .x = 4\n .text = \"own\"\n .maxchars = 30\n .title = \"t\"\n}\n\n"
+            "Dialog P {\n}\n");
 }
 
 TEST_F(TreeTest, BadInheritItemNamesTheObject) {
