@@ -199,10 +199,15 @@ TEST_F(Dicts, FilesThatCannotBeRead) {
 // ---------------------------------------------------------------------------
 
 TEST_F(Dicts, ModelChains) {
-  ASSERT_EQ(Open("models", File("m.dic", ModelChain(16) + "[m.t]\nFTYP=T\nFLEN=7\nDEFAULT=model\n"), -1), 0);
+  ASSERT_EQ(Open("models", File("m.dic", ModelChain(16) + "[m.t]\nFTYP=T\nFLEN=7\nDEFAULT=model\n"
+                                                         "[m.x]\nFLEN=4\nMODEL=m.y\n[m.y]\nFTYP=T\nFLEN=5\nMODEL=m.z\n"
+                                                         "[m.z]\nFLEN=6\nDEFAULT=far\n"),
+                 -1),
+            0);
   const std::string path = File("d.dic", std::string(kCatalog) +
                                              "[ord.a]\nPATH=p\nFTYP=T\nMODEL=m.c0\n"
-                                             "[ord.b]\nPATH=p\nFTYP=N\nDEFAULT=own\nMODEL=M.T\n");
+                                             "[ord.b]\nPATH=p\nFTYP=N\nDEFAULT=own\nMODEL=M.T\n"
+                                             "[ord.c]\nPATH=p\nMODEL=m.x\n");
   TraceCapture capture("D2");
   ASSERT_EQ(Open("d", path, 1), 0);
   EXPECT_TRUE(TraceCapture::lines().empty());
@@ -215,6 +220,11 @@ TEST_F(Dicts, ModelChains) {
   EXPECT_EQ(b.fldType, vl::FT_N);
   EXPECT_EQ(b.defValue, "own");
   EXPECT_EQ(b.length, 7);
+  // A chain of three models is applied whole, the nearest model's item winning.
+  const vl::DictObj &c = vl::FindSection(dict, "ord.c")->obj;
+  EXPECT_EQ(c.length, 4);
+  EXPECT_EQ(c.fldType, vl::FT_T);
+  EXPECT_EQ(c.defValue, "far");
   // A model dictionary keeps its MODEL items and is neither inherited into nor checked.
   EXPECT_EQ(vl::FindSection(*vl::FindDict("models", vl::kDictModel), "m.c0")->obj.model, "m.c1");
 }
