@@ -442,6 +442,16 @@ TEST_F(Dicts, DialogIdsNewestHandleFirst) {
   EXPECT_EQ(DialogIds("", 2), (std::vector<std::string>{"BP=D03BP", "AP=D03AP", "CP=D02CP", "BP=D02BP", "AP=D02AP"}));
   EXPECT_EQ(DialogIds("AB", -1), (std::vector<std::string>{"BP=D03BP", "AP=D03AP"}));
   EXPECT_EQ(DialogIds("c", 0), std::vector<std::string>{"CP=D02CP"});
+  {
+    // A negative index finds nothing, yet every record searched is examined.
+    TraceCapture capture("D3");
+    std::string name, id;
+    EXPECT_EQ(vl::GetDlgID("c", 2, -1, name, id), vl::kNothing);
+    EXPECT_EQ(TraceCapture::lines(), (std::vector<std::string>{
+                                         "D3: GetDlgID(): level 2, dict_id 'c', record of dict 'ab'",
+                                         "D3: GetDlgID(): level 2, dict_id 'c', record of dict 'c'",
+                                         "D3: GetDlgID(): level 2, dict_id 'c', record of dict 'ab'"}));
+  }
   // Beyond level 99 the name is still the prefix.
   ASSERT_EQ(Open("c", c, 100), 0);
   EXPECT_EQ(DialogIds("c", 100), std::vector<std::string>{"CP=D100CP"});
