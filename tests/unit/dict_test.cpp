@@ -12,7 +12,7 @@
 //   6. dict.check      the checker's loader: every error of a file in one run
 //   7. dict.levels     dialog ids, catalog checks, handles, aliases
 //   8. dict.lookup     FindSection and NextSection; sections taken out of a
-//                      dictionary; the packed dictionary
+//                      dictionary; the packed dictionary; the dump of one field
 #include <gtest/gtest.h>
 
 #include <array>
@@ -634,6 +634,17 @@ TEST_F(Dicts, RemovedModelSectionIsNoLongerInherited) {
   EXPECT_EQ(Open("d", dict, 1), 1);
   EXPECT_EQ(TraceCapture::lines(),
             std::vector<std::string>{"D1: InheritObject() failed: unknown model 'm.t', section 'a.f'"});
+}
+
+TEST_F(Dicts, DumpShowsItemTextsInFull) {
+  const std::string path40(40, 'p');
+  ASSERT_EQ(Open("d", File("d.dic", "[catalog]\nA=AP\n[a.x]\nPATH=" + path40 + "\nFTYP=T\nFLEN=1\n"), 1), 0);
+  TraceCapture capture("D1");
+  vl::DumpDict("D01AP", "X");
+  const std::vector<std::string> &lines = TraceCapture::lines();
+  ASSERT_GE(lines.size(), 4u);
+  EXPECT_EQ(lines[1], "D0: Dump of dict=d, section [A.X]:");
+  EXPECT_EQ(lines[3], "D0:   PATH             [" + path40 + "]");
 }
 
 std::string Stream() {
