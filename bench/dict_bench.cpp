@@ -7,7 +7,13 @@
 //     its sections' prefixes again), and look-ups by name (FindSection,
 //     FindDlgID, MapDlgHandle), at 100,000 sections against 1,000;
 //   - sections inheriting through a chain of 16 models against a chain of 1, and
-//     opening dictionaries while 1,000 model dictionaries are open against 1.
+//     opening dictionaries while 1,000 model dictionaries are open against 1;
+//   - a filtered walk of a dialog of 100,000 fields against one of 1,000 (a list
+//     of every field, every one fetched with the format filter), per field, and
+//     against fmt_Num and fmt_Date through VlCall; the values of every field
+//     added from an XBUF to such a list, per field; dict_Get by name and dict_Next at 100,000 sections against 1,000;
+//     dict_Update of a dictionary two levels share (a copy) per section at
+//     100,000 against 1,000 sections, and a second update (in place) per call.
 // The run ends with the ratios (of the medians when the benchmarks are repeated,
 // as with --benchmark_repetitions=5, which a busy machine wants).
 #include <benchmark/benchmark.h>
@@ -16,6 +22,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <algorithm>
 #include <filesystem>
 #include <map>
 #include <new>
@@ -25,7 +32,9 @@
 
 #include "dict.h"
 #include "dict_host.h"
+#include "format_host.h"
 #include "ini.h"
+#include "vlabi.h"
 
 // ---------------------------------------------------------------------------
 // Heap accounting: every operator new and delete of the process, so that the
@@ -125,6 +134,18 @@ class Files {
     return path;
   }
 
+  // A dialog of n date fields (value type GREG, the locale's format).
+  const std::string &Dates(int n) {
+    std::string &path = dates_[n];
+    if (!path.empty()) return path;
+    path = Path("dates" + std::to_string(n) + ".dic");
+    std::FILE *out = std::fopen(path.c_str(), "wb");
+    std::fprintf(out, "[catalog]\nH00000 = P00000\n");
+    for (int i = 0; i < n; ++i) std::fprintf(out, "[h00000.field_%06d]\nPATH = F%06d\nFTYP = D\nFVTYP = GREG\n", i, i);
+    std::fclose(out);
+    return path;
+  }
+
   // A dictionary of 1,000 sections inheriting from the first model dictionary.
   const std::string &UsesModel0() {
     if (!usesModel0_.empty()) return usesModel0_;
@@ -139,6 +160,7 @@ class Files {
  private:
   std::filesystem::path dir_;
   std::map<std::pair<int, int>, std::string> big_;
+  std::map<int, std::string> dates_;
   std::string usesModel0_;
 };
 
@@ -301,6 +323,205 @@ void BM_OpenModels(benchmark::State &state) {
   state.SetItemsProcessed(state.iterations() * m);
 }
 
+// ---------------------------------------------------------------------------
+// Field access, filters and updates
+// ---------------------------------------------------------------------------
+
+// A host string over a buffer of its own.
+struct HostBuffer {
+  explicit HostBuffer(std::size_t cap, const std::string &value = "") : bytes(std::max(cap, value.size()) + 1) {
+    value.copy(bytes.data(), value.size());
+    hs = HostString{static_cast<std::int32_t>(bytes.size() - 1), static_cast<std::int32_t>(value.size()), bytes.data()};
+  }
+  std::vector<char> bytes;
+  HostString hs;
+};
+
+// An XBUF with a value for each of n fields, in the order of the dictionary or
+// shuffled.
+std::string ValuesXbuf(int n, bool dates, bool shuffled = false) {
+  std::vector<int> order(static_cast<std::size_t>(n));
+  for (int i = 0; i < n; ++i) order[static_cast<std::size_t>(i)] = i;
+  if (shuffled) std::shuffle(order.begin(), order.end(), std::mt19937(5));
+  std::string xbuf;
+  char entry[64];
+  for (const int i : order) {
+    const std::string value = dates ? std::to_string(20065 + i % 400) : std::to_string(i) + ".25";
+    std::snprintf(entry, sizeof entry, "Nfield_%06d~0~%zu~%s", i, value.size(), value.c_str());
+    xbuf += entry;
+  }
+  return xbuf + "$";
+}
+
+// A dialog of n fields open on level 1, with an XBUF of a value for each.
+struct WalkSetup {
+  WalkSetup(benchmark::State &state, bool dates, bool shuffled = false)
+      : n(static_cast<int>(state.range(0))), values(0, ValuesXbuf(n, dates, shuffled)) {
+    dll_SetLocale("");
+    std::int32_t rc = 0;
+    Check(dict_Open("walk", (dates ? Generated().Dates(n) : Generated().Big(n, 1)).c_str(), 1, &rc), rc, state);
+  }
+  ~WalkSetup() { dict_CloseAll(); }
+  // A list of every field, with their values.
+  bool List() {
+    std::int32_t eof = 0;
+    return dict_ListFilterInit("D01P00000", "*", &eof) == 0 && dict_XbufFilterAdd("D01P00000", &values.hs) == 0;
+  }
+  // A walk with the format filter (dict_FilterNext through VlCall); the fields it took.
+  long Walk() {
+    if (dict_FilterInit("format") != 0) return 0;
+    std::int32_t eof = 0;
+    void *next[] = {&xdict.hs, &val.hs, &eof};
+    long walked = 0;
+    while (VlCall(70, next) == 0 && eof == 0) ++walked;
+    return walked;
+  }
+  int n;
+  HostBuffer values;
+  HostBuffer xdict{2048};
+  HostBuffer val{256};
+};
+
+// Per field: dict_ListFilterInit "*" and a full walk with the format filter (the
+// values added by dict_XbufFilterAdd in between are not timed). The first walk
+// of a dialog packs every field definition once; the timed walks find them packed.
+void FilterWalk(benchmark::State &state, bool dates) {
+  WalkSetup setup(state, dates);
+  if (!setup.List() || setup.Walk() != setup.n) state.SkipWithError("the first walk failed");
+  dict_FilterFree();
+  for (auto _ : state) {
+    std::int32_t eof = 0;
+    dict_ListFilterInit("D01P00000", "*", &eof);
+    state.PauseTiming();
+    dict_XbufFilterAdd("D01P00000", &setup.values.hs);
+    state.ResumeTiming();
+    if (setup.Walk() != setup.n) state.SkipWithError("the walk did not take every field");
+    state.PauseTiming();
+    dict_FilterFree();
+    state.ResumeTiming();
+  }
+  state.SetItemsProcessed(state.iterations() * setup.n);
+}
+void BM_FilterWalkNumbers(benchmark::State &state) { FilterWalk(state, false); }
+void BM_FilterWalkDates(benchmark::State &state) { FilterWalk(state, true); }
+
+// Per field: dict_XbufFilterAdd of a value for every field to the list of every
+// field, which finds each field's section and variable again; the values in the
+// order of the dictionary (the next section and variable are tried first), or
+// shuffled (every look-up by name and by section).
+void FilterAdd(benchmark::State &state, bool shuffled) {
+  WalkSetup setup(state, false, shuffled);
+  for (auto _ : state) {
+    state.PauseTiming();
+    std::int32_t eof = 0;
+    dict_ListFilterInit("D01P00000", "*", &eof);
+    state.ResumeTiming();
+    if (dict_XbufFilterAdd("D01P00000", &setup.values.hs) != 0) state.SkipWithError("the values were not added");
+    state.PauseTiming();
+    dict_FilterFree();
+    state.ResumeTiming();
+  }
+  state.SetItemsProcessed(state.iterations() * setup.n);
+}
+void BM_FilterAdd(benchmark::State &state) { FilterAdd(state, false); }
+void BM_FilterAddShuffled(benchmark::State &state) { FilterAdd(state, true); }
+
+// The formatting of one such field by the host's own call.
+void BM_FmtNumVlCall(benchmark::State &state) {
+  double value = 1234.25;
+  std::int32_t len = 12, prec = 2;
+  char flags[] = "lRbzTPg";
+  HostBuffer result(256);
+  void *argv[] = {&value, &len, &prec, flags, &result.hs};
+  for (auto _ : state) benchmark::DoNotOptimize(VlCall(77, argv));
+  state.SetItemsProcessed(state.iterations());
+}
+
+void BM_FmtDateVlCall(benchmark::State &state) {
+  dll_SetLocale("");
+  std::int32_t rc = 0;
+  Check(dict_Open("walk", Generated().Dates(1000).c_str(), 1, &rc), rc, state);
+  const vl::DictObj &field = vl::FindDict("walk", vl::kDictOrdinary)->sections->obj;
+  std::int32_t value = 20065, greg = 1, len = field.length;
+  std::string format = field.fieldFormat;
+  HostBuffer result(256);
+  void *argv[] = {&value, &greg, &len, format.data(), &result.hs};
+  for (auto _ : state) benchmark::DoNotOptimize(VlCall(79, argv));
+  state.SetItemsProcessed(state.iterations());
+  dict_CloseAll();
+}
+
+// dict_Get of random field names, and dict_Next walking the dialog, among n
+// sections of one dialog.
+void BM_DictGet(benchmark::State &state) {
+  const int n = static_cast<int>(state.range(0));
+  std::int32_t rc = 0;
+  Check(dict_Open("get", Generated().Big(n, 1).c_str(), 1, &rc), rc, state);
+  std::mt19937 random(11);
+  std::vector<std::string> names;
+  for (int k = 0; k < 4096; ++k) names.push_back("FIELD_" + std::to_string(1000000 + random() % n).substr(1));
+  HostBuffer xbuf(2048);
+  std::size_t k = 0;
+  for (auto _ : state) {
+    if (dict_Get("D01P00000", names[k++ & 4095].c_str(), &xbuf.hs) != 0 || xbuf.hs.len == 0) {
+      state.SkipWithError("dict_Get found nothing");
+      break;
+    }
+  }
+  dict_CloseAll();
+}
+
+void BM_DictNext(benchmark::State &state) {
+  const int n = static_cast<int>(state.range(0));
+  std::int32_t rc = 0;
+  Check(dict_Open("next", Generated().Big(n, 1).c_str(), 1, &rc), rc, state);
+  HostBuffer xbuf(2048);
+  for (auto _ : state) benchmark::DoNotOptimize(dict_Next("D01P00000", &xbuf.hs, &rc));
+  dict_CloseAll();
+}
+
+// An update that sets one item of one field, through level 2 of a dictionary
+// that levels 1 and 2 share.
+std::string LengthUpdate(int length) {
+  const std::string value = std::to_string(length);
+  return "XDict_fld~0~12~field_000000NDict_len~0~" + std::to_string(value.size()) + "~" + value + "$";
+}
+
+// The copy, per section.
+void BM_UpdateShared(benchmark::State &state) {
+  const int n = static_cast<int>(state.range(0));
+  const std::string &path = Generated().Big(n, 1);
+  std::int32_t rc = 0;
+  Check(dict_Open("shared", path.c_str(), 1, &rc), rc, state);
+  Check(dict_Open("shared", path.c_str(), 2, &rc), rc, state);
+  HostBuffer update(0, LengthUpdate(20));
+  for (auto _ : state) {
+    if (dict_Update("D02P00000", &update.hs) != 0) state.SkipWithError("the update failed");
+    state.PauseTiming();
+    dict_Close(2);
+    Check(dict_Open("shared", path.c_str(), 2, &rc), rc, state);
+    state.ResumeTiming();
+  }
+  state.SetItemsProcessed(state.iterations() * n);
+  dict_CloseAll();
+}
+
+// Updates through the level that has its copy already: in place, per call.
+void BM_UpdateInPlace(benchmark::State &state) {
+  const int n = static_cast<int>(state.range(0));
+  const std::string &path = Generated().Big(n, 1);
+  std::int32_t rc = 0;
+  Check(dict_Open("shared", path.c_str(), 1, &rc), rc, state);
+  Check(dict_Open("shared", path.c_str(), 2, &rc), rc, state);
+  HostBuffer first(0, LengthUpdate(20));
+  HostBuffer again(0, LengthUpdate(21));
+  if (dict_Update("D02P00000", &first.hs) != 0) state.SkipWithError("the first update failed");
+  for (auto _ : state) {
+    if (dict_Update("D02P00000", &again.hs) != 0) state.SkipWithError("the update failed");
+  }
+  dict_CloseAll();
+}
+
 BENCHMARK(BM_IniReaderBaseline)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_DictOpen)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_OpenFurtherLevel)->Arg(1000)->Arg(100000)->Unit(benchmark::kMicrosecond);
@@ -308,6 +529,16 @@ BENCHMARK(BM_LookupByName)->Arg(1000)->Arg(100000);
 BENCHMARK(BM_InheritChain)->Arg(1)->Arg(16)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_InheritAmongModels)->Arg(1)->Arg(1000)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_OpenModels)->Arg(10)->Arg(1000)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_FilterWalkNumbers)->Arg(1000)->Arg(100000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_FilterWalkDates)->Arg(1000)->Arg(100000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_FilterAdd)->Arg(1000)->Arg(100000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_FilterAddShuffled)->Arg(1000)->Arg(100000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_FmtNumVlCall);
+BENCHMARK(BM_FmtDateVlCall);
+BENCHMARK(BM_DictGet)->Arg(1000)->Arg(100000);
+BENCHMARK(BM_DictNext)->Arg(1000)->Arg(100000);
+BENCHMARK(BM_UpdateShared)->Arg(1000)->Arg(100000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_UpdateInPlace)->Arg(1000)->Arg(100000);
 
 // The console output, and each benchmark's CPU time per item (per iteration
 // where it counts no items) and counters, for the ratios. CPU time, because wall
@@ -356,6 +587,27 @@ int main(int argc, char **argv) {
               reporter.Ratio("BM_InheritAmongModels/1000", "BM_InheritAmongModels/1"));
   std::printf("ratio opening a model dictionary, 1,000 / 10 of them: %.2f\n",
               reporter.Ratio("BM_OpenModels/1000", "BM_OpenModels/10"));
+  std::printf("ratio filtered walk per field, 100,000 / 1,000 fields: numbers %.2f, dates %.2f (goal <= 2)\n",
+              reporter.Ratio("BM_FilterWalkNumbers/100000", "BM_FilterWalkNumbers/1000"),
+              reporter.Ratio("BM_FilterWalkDates/100000", "BM_FilterWalkDates/1000"));
+  std::printf("ratio values added to a list per field, 100,000 / 1,000 fields: in order %.2f, shuffled %.2f "
+              "(goal <= 2)\n",
+              reporter.Ratio("BM_FilterAdd/100000", "BM_FilterAdd/1000"),
+              reporter.Ratio("BM_FilterAddShuffled/100000", "BM_FilterAddShuffled/1000"));
+  std::printf("ratio filtered walk per field / the field's fmt_ call through VlCall: numbers %.2f, dates %.2f "
+              "(goal <= 3)\n",
+              reporter.Ratio("BM_FilterWalkNumbers/100000", "BM_FmtNumVlCall"),
+              reporter.Ratio("BM_FilterWalkDates/100000", "BM_FmtDateVlCall"));
+  std::printf("ratio dict_Get by name, 100,000 / 1,000 sections: %.2f (goal <= 2)\n",
+              reporter.Ratio("BM_DictGet/100000", "BM_DictGet/1000"));
+  std::printf("ratio dict_Next, 100,000 / 1,000 sections: %.2f (goal <= 2)\n",
+              reporter.Ratio("BM_DictNext/100000", "BM_DictNext/1000"));
+  std::printf("ratio dict_Update copying a shared dictionary, per section, 100,000 / 1,000 sections: %.2f "
+              "(goal <= 2: linear)\n",
+              reporter.Ratio("BM_UpdateShared/100000", "BM_UpdateShared/1000"));
+  std::printf("ratio dict_Update in place (the second through a level), per call, 100,000 / 1,000 sections: %.2f "
+              "(no copy: about 1)\n",
+              reporter.Ratio("BM_UpdateInPlace/100000", "BM_UpdateInPlace/1000"));
   benchmark::Shutdown();
   return 0;
 }

@@ -71,6 +71,9 @@ class XbufWriter {
  public:
   XbufWriter(char *buffer, std::size_t room) : buffer_(buffer), room_(room) {}
   bool Head(std::string_view prefix, std::string_view name, char type, std::int32_t index = 0);
+  // Writes entries that another writer made, as they are (nothing of them when
+  // they do not fit with the spare byte).
+  bool Entries(std::string_view entries);
   bool Value(std::string_view text);
   bool Entry(std::string_view prefix, std::string_view name, char type, std::string_view text,
              std::int32_t index = 0) {

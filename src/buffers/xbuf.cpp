@@ -100,6 +100,13 @@ bool XbufWriter::Head(std::string_view prefix, std::string_view name, char type,
   return true;
 }
 
+bool XbufWriter::Entries(std::string_view entries) {
+  if (entries.size() + 1 > room_ - used_) return false;
+  std::memcpy(buffer_ + used_, entries.data(), entries.size());
+  used_ += entries.size();
+  return true;
+}
+
 bool XbufWriter::Value(std::string_view text) {
   const int n = PutEntryValue(buffer_ + used_, room_ - used_, text);
   if (n < 0) return false;

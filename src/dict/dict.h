@@ -1,6 +1,7 @@
 // The dialog dictionary engine: field definition objects (dictattr), open
-// dictionaries and their loaders (dictkrnl), and the dialog level stack with its
-// catalog handles, dialog ids and aliases (dictutil). The module and the checker
+// dictionaries, their loaders, derived copies and updates (dictkrnl), and the
+// dialog level stack with its catalog handles, dialog ids and aliases, and the
+// frames of variable lists with their filters (dictutil). The module and the checker
 // program build the same engine; it reports only through TraceLine (category D),
 // so a program that binds a trace writer receives every message.
 //
@@ -27,6 +28,7 @@
 #include <string_view>
 #include <vector>
 
+#include "buffers.h"
 #include "common.h"
 
 namespace vl {
@@ -87,6 +89,9 @@ struct DictObj {
   std::string init;            // INIT
   std::string load;            // LOAD
   std::uint32_t bits = 0;      // BIT_FREQ and the NOTIFY bits
+  // The 19 item entries as xpack_dict packs them, made at the first pack and
+  // dropped by every change through ObSetIdx, ObCheck and ObFree.
+  mutable std::string packedItems;
 };
 
 // Indexes of the item table.
@@ -156,6 +161,10 @@ struct DictSection {
   DictObj obj;                      // its definition
   DictSection *next = nullptr;      // the next section in file order
   DictSection *nextSame = nullptr;  // the next section with the same name
+  // The next and previous section, in file order, whose name has the same prefix
+  // (the part before the first "."): the fields of one dialog.
+  DictSection *nextInDialog = nullptr;
+  DictSection *prevInDialog = nullptr;
 };
 
 struct CatalogEntry {
@@ -247,6 +256,13 @@ Status LinkDict(std::unique_ptr<Dict> &dict);
 
 // The first dictionary in dictList with that kind and id (any case), or null.
 Dict *FindDict(std::string_view id, DictKind kind) noexcept;
+
+// The fields of the dialog with catalog handle `hdl`: the first field section
+// whose name begins with `hdl` and "." (any case), and the next such after
+// `section` in file order (`section` may belong to another dialog); null when
+// there is none. Both follow the dialog's own chain of sections where they can.
+DictSection *FirstDialogSection(const Dict &dict, std::string_view hdl) noexcept;
+DictSection *NextDialogSection(const DictSection &section, std::string_view hdl) noexcept;
 
 // The first field section named `name` (any case), or, when n is not 0, whose
 // first n characters are those of `name` (a section name shorter than n must then
@@ -367,5 +383,102 @@ Status DelDlgAlias(std::string_view aliasID);
 // Frees every dictionary and level record without a trace line: the engine's
 // state as the process started (for tests; ResetForTest runs it).
 void ResetDictForTest();
+
+// ===========================================================================
+// Derive, update and dump (dictkrnl)
+// ===========================================================================
+
+// The dictionary a change may be made in: `dict` itself, made derived, when it
+// has one instance; otherwise a new derived copy of it (one instance, at the head
+// of dictList) that takes one instance from it. Null after a traced "heap
+// overflow" naming the part that failed (or ObCopy's own message); `dict` is then
+// unchanged and no partial copy is left.
+Dict *DeriveDict(Dict &dict);
+
+// Merges the items of a packed field section (`xdict`) into the field of that
+// name of the dialog `dlgID` (dialog id or alias), derived first so that no other
+// dialog level sees the change, and switches the dialog's level to the derived
+// dictionary. kOk, or kReported after a traced failure; a failure changes
+// nothing: a copy is dropped again, a section changed in place is restored.
+Status UpdateDict(const char *dlgID, std::string_view xdict);
+
+// Writes a listing of dictionaries, sections and items as trace lines of
+// category D and level 0: every open dictionary (empty dlgID), the dictionary of
+// dialog `dlgID`, or only its field `fldName`.
+void DumpDict(const char *dlgID, const char *fldName);
+
+// ===========================================================================
+// Variable lists and filters (dictutil)
+//
+// A frame holds a list of variables, each a field section of a dialog with a
+// value, a current position and the filter that a walk applies. Frames nest: an
+// init function saves the current frame and starts a new one (at most
+// kVarStackDepth are saved), freeing the list returns to the saved one.
+// Variables point at field sections: when a dictionary is freed, every frame
+// holding one of its variables is emptied.
+// ===========================================================================
+
+inline constexpr int kVarStackDepth = 10;      // saved frames at most
+inline constexpr std::size_t kFieldNameMax = 79;  // longest field name a list names
+
+// Saves the current frame and starts an empty one: kOk, or kNoMemory (traced)
+// when kVarStackDepth frames are saved.
+Status VarPush();
+// Returns to the last saved frame: kOk, or kReported (traced) when none is saved.
+Status VarPop();
+// Frees the variables of the current frame, then VarPop.
+Status VarFree();
+
+// Adds the variable of an entry (its name, or name "__" index when indexed, and
+// its value) to the current list. Without `section`, the section is the field
+// of that name of handle `hdl`; an unknown field is skipped (kOk). Mode 1 reuses
+// a variable of the same section when the list has one; mode 0 always appends.
+// kOk or kNoMemory (traced).
+Status AddVar(const Dict &dict, const XbufEntry &entry, DictSection *section, std::string_view hdl, int mode);
+
+// Adds the variables of an XBUF of values for dialog `dlgID` to the current list
+// (mode as AddVar). kOk; kNothing when the list stays empty; kReported for an
+// unknown dialog; kCorruptXbuf; kNoMemory.
+Status VarXBUF(const char *dlgID, std::string_view xbuf, int mode);
+
+// The four ways to start a list: each pushes a frame and fills it from an XBUF
+// (VarInitXBUF), from a list of names or "*" for every field of the dialog
+// (VarInitLIST), or with one field and its value (VarInitONE). kNothing, with
+// the frame popped again, when no variable was added; on a failure the new frame
+// is freed. VarUpdateXBUF adds to the current list without a push.
+Status VarInitXBUF(const char *dlgID, std::string_view xbuf);
+Status VarUpdateXBUF(const char *dlgID, std::string_view xbuf);
+Status VarInitLIST(const char *dlgID, const char *list);
+Status VarInitONE(const char *dlgID, const char *name, const char *value);
+
+// Starts a walk of the current list with the filter named `filterName` ("format",
+// "fmt_hook", "def_hook", "out_hook", "load_hook", "init_hook"; empty: none).
+// kOk, or kReported for an unknown filter.
+Status VarInitAccess(const char *filterName);
+// Moves to the next variable the filter takes: kOk; kNothing at the end (and
+// again when asked after it); kReported when no walk was started; a filter's
+// failure, after which the frame is freed.
+Status VarGetNext();
+
+// The current variable's section, or null; its value (empty when it has none).
+// Without a current variable both trace "<Name>(): currVar not set".
+const DictSection *VarCurrSection();
+bool VarCurrValue(std::string_view &value);
+// Replaces the current variable's value (an empty text leaves none): kOk,
+// kReported (no current variable) or kNoMemory.
+Status VarSetCurrValue(std::string_view text);
+
+// The field name and index a variable is written under: the section name after
+// its first "."; a name that ends in "__" and digits, with a character before
+// them, is the part before the "__" with the digits as its index (else index 0).
+// kReported for a section name without ".".
+Status VarRealName(const DictSection &section, std::string &name, std::int32_t &index);
+// Writes every variable of the current list as an XBUF into `xbuf` (room
+// bytes): kOk with `length` counting every byte and the end mark, kTooSmall,
+// kReported or kNoMemory.
+Status VarWriteXBUF(char *xbuf, std::size_t room, std::size_t &length);
+
+// Saved frames (0 to kVarStackDepth).
+int VarDepth() noexcept;
 
 }  // namespace vl

@@ -1,8 +1,7 @@
-// Host functions of the dialog dictionaries (47 to 73). dict.cpp implements
-// opening and closing (47 to 51), dialog ids and aliases (52 to 56) and
-// dict_PackDX (64); field access, filters, derive and dump (57 to 63, 65 to 73)
-// answer as placeholders in util's pending.cpp until they are built here.
-// dict_PackBufDX (74) is in buffers_host.h.
+// Host functions of the dialog dictionaries (47 to 73), in dict.cpp: opening and
+// closing (47 to 51), dialog ids and aliases (52 to 56), field access (57 to 61),
+// dict_Update and dict_Dump (62, 63), dict_PackDX (64) and the filtered variable
+// lists (65 to 73). dict_PackBufDX (74) is in buffers_host.h.
 #pragma once
 
 #include <cstdint>

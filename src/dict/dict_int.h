@@ -2,6 +2,7 @@
 // by name and the process-wide state (dictList and the dialog level stack).
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -145,18 +146,16 @@ struct ListEntryKey {
   std::string_view operator()(const ListEntry *e) const noexcept { return e->item; }
 };
 
-struct ViewKey {
-  std::string_view operator()(std::string_view s) const noexcept { return s; }
-};
-
 // Look-ups of one dictionary by name.
 struct DictIndexes {
   NameIndex<SameName, SameNameKey> sections;
   NameIndex<ListEntry *, ListEntryKey> lists;
   // The distinct prefixes (the part before the first ".") of the field sections,
-  // each viewing the name of the first section that has it, for the catalog check.
-  NameIndex<std::string_view, ViewKey> prefixes;
+  // each with the first and last section of its dialog chain, viewing the name
+  // of the first: for the catalog check and the walks of one dialog.
+  NameIndex<SameName, SameNameKey> prefixes;
   bool sectionWithoutPrefix = false;  // some field section's name has no "."
+  bool repeatedName = false;          // two field sections have the same name
 };
 
 // The handles indexed under one name (a catalog handle, or a dialog id or alias),
@@ -208,5 +207,121 @@ DictState &Dicts();  // created on first use
 
 // Drops a level record's handles from the id index (dictutil).
 void ForgetHandleIds(DlgHandle &handle);
+
+// The leading decimal integer of a text (0 when there is none), held within the
+// range of a 32-bit integer; the leading decimal number, with a magnitude beyond
+// a double's range held at its largest value (dictattr).
+std::int32_t LeadingInt(std::string_view s) noexcept;
+double LeadingNumber(std::string_view s) noexcept;
+
+// Reads the entry at `offset` of the XBUF `all` as XbufObSet reads entries.
+// Returns 0 with `offset` moved past the entry, or how it is corrupt: 1 a
+// malformed head, 2 a head that runs past the end, 3 a malformed value length,
+// 4 a value that runs past the end (dictattr).
+int ReadXbufEntry(std::string_view all, std::size_t &offset, XbufEntry &entry);
+
+// ---------------------------------------------------------------------------
+// Variable frames (dictutil)
+// ---------------------------------------------------------------------------
+
+inline constexpr std::size_t kNoVar = static_cast<std::size_t>(-1);
+
+// One variable: a field section and its value.
+struct Var {
+  DictSection *section = nullptr;  // not owned
+  std::string value;               // empty: no value
+};
+
+// A filter takes the current variable (0), skips it (2) or fails the walk.
+using VarFilter = int (*)(Var &var);
+
+// The first variable of each section in a frame's list: open addressing with
+// linear probing over a power-of-two table at most half full.
+class SectionVars {
+ public:
+  // The variable of `section`, or kNoVar.
+  std::size_t Find(const DictSection *section) const noexcept {
+    if (slots_.empty()) return kNoVar;
+    for (std::size_t i = Home(section);; i = (i + 1) & (slots_.size() - 1)) {
+      if (slots_[i].section == section) return slots_[i].var;
+      if (slots_[i].section == nullptr) return kNoVar;
+    }
+  }
+  // Records `var` for `section` unless it has one; may throw std::bad_alloc,
+  // leaving the table as it was.
+  void Add(const DictSection *section, std::size_t var) {
+    if ((count_ + 1) * 2 > slots_.size()) Grow(std::max<std::size_t>(16, slots_.size() * 2));
+    std::size_t i = Home(section);
+    while (slots_[i].section != nullptr && slots_[i].section != section) i = (i + 1) & (slots_.size() - 1);
+    if (slots_[i].section != nullptr) return;
+    slots_[i] = Slot{section, var};
+    ++count_;
+  }
+  void Reserve(std::size_t n) {
+    std::size_t size = 16;
+    while (size < n * 2) size *= 2;
+    if (size > slots_.size()) Grow(size);
+  }
+
+ private:
+  struct Slot {
+    const DictSection *section = nullptr;
+    std::size_t var = 0;
+  };
+  std::size_t Home(const DictSection *section) const noexcept {
+    return static_cast<std::size_t>((reinterpret_cast<std::uintptr_t>(section) * 0x9E3779B97F4A7C15ull) >> 32) &
+           (slots_.size() - 1);
+  }
+  void Grow(std::size_t size) {
+    AllocCheck();
+    std::vector<Slot> bigger(size);
+    std::swap(slots_, bigger);
+    for (const Slot &slot : bigger) {
+      if (slot.section == nullptr) continue;
+      std::size_t i = Home(slot.section);
+      while (slots_[i].section != nullptr) i = (i + 1) & (slots_.size() - 1);
+      slots_[i] = slot;
+    }
+  }
+  std::vector<Slot> slots_;
+  std::size_t count_ = 0;
+};
+
+// One frame of variable access.
+struct VarFrame {
+  std::vector<Var> varList;          // in the order added
+  std::size_t currVar = kNoVar;      // the current variable
+  std::size_t nextVar = kNoVar;      // the one after it
+  VarFilter filter = nullptr;        // the enabled filter, or none
+  bool pastEnd = false;              // the walk has reported its end
+  std::vector<const Dict *> dicts;   // the dictionaries its variables point into
+  // The first variable of each section, built when a list is first updated.
+  SectionVars bySection;
+  bool indexed = false;
+  // Where AddVar looks first, while the entries of an XBUF come in order (then
+  // the look-ups by name and by section are saved): the variable after the one
+  // it set last, and the section after the one it found last, in its dictionary.
+  bool inOrder = true;
+  bool distinct = true;  // no section has two variables (no name was added twice)
+  std::size_t updated = 0;
+  const Dict *foundIn = nullptr;
+  const DictSection *found = nullptr;
+};
+
+// The frame stack: the current frame and the saved ones. Reached through
+// VarStack() only; ResetVarStackForTest (registered with VL_STATE_RESET)
+// returns it to how the process started.
+struct VarStackState {
+  VarFrame current;
+  std::array<VarFrame, kVarStackDepth> saved;
+  int depth = 0;            // saved frames
+  std::string sectionName;  // AddVar's look-up, kept for its room
+};
+VarStackState &VarStack();  // constant-initialised, never constructed
+void ResetVarStackForTest();
+
+// Empties every frame that holds a variable of `dict`, whose sections are about
+// to be freed, with a warning on the trace.
+void DropFrameVars(const Dict &dict) noexcept;
 
 }  // namespace vl

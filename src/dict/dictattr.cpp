@@ -43,8 +43,9 @@ std::int32_t CodeOf(const std::array<const char *, N> &names, std::string_view t
   return 0;
 }
 
-// The leading decimal integer of a text (white space, sign, digits), 0 when there
-// is none; held within the range of a 32-bit integer.
+}  // namespace
+
+// The leading decimal integer: white space, sign, digits.
 std::int32_t LeadingInt(std::string_view s) noexcept {
   std::size_t pos = 0;
   while (pos < s.size() && IsSpace(s[pos])) ++pos;
@@ -58,9 +59,8 @@ std::int32_t LeadingInt(std::string_view s) noexcept {
   return static_cast<std::int32_t>(std::clamp<long long>(value, INT_MIN, INT_MAX));
 }
 
-// The leading decimal number of a text (white space, sign, digits with an optional
-// point and decimals, an optional exponent), 0 when there is none; a magnitude
-// beyond the range of a double is held at its largest value.
+// The leading decimal number: white space, sign, digits with an optional point
+// and decimals, an optional exponent.
 double LeadingNumber(std::string_view s) noexcept {
   std::size_t pos = 0;
   while (pos < s.size() && IsSpace(s[pos])) ++pos;
@@ -90,6 +90,8 @@ double LeadingNumber(std::string_view s) noexcept {
   else if (ec != std::errc() || end != s.data() + pos) value = 0;
   return negative ? -value : value;
 }
+
+namespace {
 
 // ---------------------------------------------------------------------------
 // Set and get handlers
@@ -255,6 +257,7 @@ const std::array<DictItem, kItemCount> kDictItems{{
 void ObInit(DictObj &obj) noexcept { obj = DictObj{}; }
 
 void ObFree(DictObj &obj) noexcept {
+  std::string().swap(obj.packedItems);
   for (int i = 0; i < kGettableItems; ++i) (void)kDictItems[static_cast<std::size_t>(i)].set(obj, nullptr);
   std::string().swap(obj.model);
   obj.flags = 0;
@@ -310,6 +313,7 @@ int ObSetIdx(DictObj &obj, int index, std::string &value, const char *section) {
               OrEmpty(section));
     return kReported;
   }
+  obj.packedItems.clear();
   const int taken = item.set(obj, &value);
   if (taken == kReported) {
     TraceLine('D', 1, "ObSetIdx(%s=%s) failed: invalid value, section '%s'", item.name, value.c_str(),
@@ -396,6 +400,11 @@ bool CheckDate(DictObj &obj, const char *section, Defaults &d) {
     d.format = d.length = true;
     d.formatText = ymd ? Locale().LangInfo.dateFormatYmd.view() : Locale().LangInfo.dateFormatCymd.view();
     d.lengthValue = ymd ? Locale().LangInfo.dateLengthYmd : Locale().LangInfo.dateLengthCymd;
+  } else if (cymd) {
+    // CYMD takes the long date length whatever its format; a format the field
+    // gives is kept, never replaced by the default.
+    d.length = true;
+    d.lengthValue = Locale().LangInfo.dateLengthCymd;
   }
   return true;
 }
@@ -425,6 +434,7 @@ bool CheckTime(DictObj &obj, const char *section, Defaults &d) {
 
 Status ObCheck(DictObj &obj, const char *section) {
   section = OrEmpty(section);
+  obj.packedItems.clear();
   bool lengthRule = true;  // the LEN warning applies to every field type but K
   try {
     if (obj.path.empty()) {
@@ -563,17 +573,51 @@ const char *ObGetAlias(int n) {
 // A field section as an XBUF
 // ---------------------------------------------------------------------------
 
+namespace {
+
+// Writes the 19 item entries of a packed field section.
+bool PutItems(XbufWriter &writer, const DictObj &obj) {
+  std::string text;
+  for (int i = 0; i < kGettableItems; ++i) {
+    const DictItem &item = kDictItems[static_cast<std::size_t>(i)];
+    item.get(obj, text);
+    if (!writer.Entry("Dict_", ObGetAlias(i), item.type, text)) return false;
+  }
+  return true;
+}
+
+// The item entries of an object, packed at its first pack and kept with it (a
+// dialog's fields are packed again at every walk); null when they cannot be kept.
+const std::string *PackedItems(const DictObj &obj) {
+  if (!obj.packedItems.empty()) return &obj.packedItems;
+  char entries[2048];  // the longest items take less than half of it
+  XbufWriter writer(entries, sizeof entries);
+  if (!PutItems(writer, obj)) return nullptr;
+  try {
+    AllocCheck();
+    obj.packedItems.assign(entries, writer.Length());
+  } catch (const std::bad_alloc &) {
+    return nullptr;
+  }
+  return &obj.packedItems;
+}
+
+}  // namespace
+
 Status xpack_dict(const DictSection &section, char *buffer, std::size_t room, std::size_t &length) {
   const std::string_view name = section.section;
   const std::size_t dot = name.find('.');
   const std::string_view field = dot == std::string_view::npos ? name : name.substr(dot + 1);
+  // The head of the field name's entry, made once.
+  static const std::string fieldHead = [] {
+    char head[32];
+    return std::string(head, static_cast<std::size_t>(std::max(0, PutEntryHead(head, sizeof head, "Dict_", "fld", 'X'))));
+  }();
   XbufWriter writer(buffer, buffer != nullptr ? room : 0);
-  bool fits = writer.Entry("Dict_", "fld", 'X', field);
-  std::string text;
-  for (int i = 0; fits && i < kGettableItems; ++i) {
-    const DictItem &item = kDictItems[static_cast<std::size_t>(i)];
-    item.get(section.obj, text);
-    fits = writer.Entry("Dict_", ObGetAlias(i), item.type, text);
+  bool fits = writer.Entries(fieldHead) && writer.Value(field);
+  if (fits) {
+    const std::string *items = PackedItems(section.obj);
+    fits = items != nullptr ? writer.Entries(*items) : PutItems(writer, section.obj);
   }
   if (!fits || !writer.End()) {
     TraceLine('D', 1, "xpack_dict() failed: XBUF overflow");
@@ -610,6 +654,19 @@ bool LengthRunsPastEnd(std::string_view text) noexcept {
 
 }  // namespace
 
+int ReadXbufEntry(std::string_view all, std::size_t &offset, XbufEntry &entry) {
+  const std::string_view rest = all.substr(offset);
+  const int head = GetEntryHead(rest, entry);
+  if (head < 0) return HeadRunsPastEnd(rest) ? 2 : 1;
+  const std::string_view valuePart = rest.substr(static_cast<std::size_t>(head));
+  const long value = GetEntryValue(valuePart, entry);
+  if (value < 0 || static_cast<std::size_t>(value) > valuePart.size()) {
+    return value >= 0 || LengthRunsPastEnd(valuePart) ? 4 : 3;
+  }
+  offset += static_cast<std::size_t>(head) + static_cast<std::size_t>(value);
+  return 0;
+}
+
 Status XbufObSet(DictObj &obj, std::string &fieldName, const char *xbuf, std::size_t length) {
   VL_TRACE_ENTRY('D', "XbufObSet");
   fieldName.clear();
@@ -622,22 +679,11 @@ Status XbufObSet(DictObj &obj, std::string &fieldName, const char *xbuf, std::si
   std::size_t offset = 0;
   XbufEntry entry;
   while (offset < all.size() && all[offset] != '$') {
-    const std::string_view rest = all.substr(offset);
-    const int head = GetEntryHead(rest, entry);
-    if (head < 0) {
-      TraceLine('D', 1, "XbufObSet() failed: buffer corrupt (%d), offset=%d", HeadRunsPastEnd(rest) ? 2 : 1,
-                static_cast<int>(offset));
+    const std::size_t at = offset;
+    if (const int corrupt = ReadXbufEntry(all, offset, entry); corrupt != 0) {
+      TraceLine('D', 1, "XbufObSet() failed: buffer corrupt (%d), offset=%d", corrupt, static_cast<int>(at));
       return kReported;
     }
-    const std::string_view valuePart = rest.substr(static_cast<std::size_t>(head));
-    const long value = GetEntryValue(valuePart, entry);
-    if (value < 0 || static_cast<std::size_t>(value) > valuePart.size()) {
-      const bool pastEnd = value >= 0 || LengthRunsPastEnd(valuePart);
-      TraceLine('D', 1, "XbufObSet() failed: buffer corrupt (%d), offset=%d", pastEnd ? 4 : 3,
-                static_cast<int>(offset));
-      return kReported;
-    }
-    offset += static_cast<std::size_t>(head) + static_cast<std::size_t>(value);
 
     const std::size_t underscore = entry.name.find('_');
     const std::string key = underscore == std::string::npos ? entry.name : entry.name.substr(underscore + 1);

@@ -1,7 +1,8 @@
 // Dictionary management: the records of open dictionaries and dictList, look-ups
 // by name, the loaders (OpenDict for the module, CheckDict for the checker, one
 // reading code with two behaviours), model inheritance, closing and freeing, and
-// a whole dictionary packed into the CSDX stream. See dict.h.
+// a whole dictionary packed into the CSDX stream, derived dictionaries with the
+// field updates they serve, and the listing of dict_Dump. See dict.h.
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
@@ -52,27 +53,37 @@ DictSection &AppendSection(Dict &dict, std::string_view name) {
   DictSection &section = dict.store.emplace_back();
   DictIndexes &index = *dict.index;
   std::string_view newPrefix;  // a prefix this section is the first to have
+  bool isNewPrefix = false;
   try {
     AllocCheck();
     section.section = LowerAscii(name);
     // The indexes keep views of the section's own name, which never moves.
     const std::string_view full = section.section;
     const std::size_t dot = full.find('.');
+    SameName *dialog = nullptr;
     if (dot == std::string_view::npos) {
       index.sectionWithoutPrefix = true;
     } else {
       bool added = false;
-      index.prefixes.FindOrAdd(full.substr(0, dot), [&] { return full.substr(0, dot); }, &added);
-      if (added) newPrefix = full.substr(0, dot);
+      const std::string_view prefix = full.substr(0, dot);
+      dialog = &index.prefixes.FindOrAdd(prefix, [&] { return SameName{&section, &section, prefix}; }, &added);
+      if (added) newPrefix = prefix;
+      isNewPrefix = added;
     }
     bool added = false;
     SameName &same = index.sections.FindOrAdd(full, [&] { return SameName{&section, &section, full}; }, &added);
     if (!added) {
       same.last->nextSame = &section;
       same.last = &section;
+      index.repeatedName = true;
+    }
+    if (dialog != nullptr && !isNewPrefix) {
+      dialog->last->nextInDialog = &section;
+      section.prevInDialog = dialog->last;
+      dialog->last = &section;
     }
   } catch (...) {
-    if (!newPrefix.empty()) index.prefixes.Erase(newPrefix);
+    if (isNewPrefix) index.prefixes.Erase(newPrefix);
     dict.store.pop_back();
     throw;
   }
@@ -121,7 +132,25 @@ Status RemoveSection(Dict &dict, DictSection &section, DictSection *before) noex
       if (same->last == &section) same->last = earlier;
     }
   }
-  section.next = section.nextSame = nullptr;
+  // The chain of the section's dialog, and its first and last section.
+  const std::string_view name = section.section;
+  if (const std::size_t dot = name.find('.'); dot != std::string_view::npos) {
+    if (section.prevInDialog != nullptr) section.prevInDialog->nextInDialog = section.nextInDialog;
+    if (section.nextInDialog != nullptr) section.nextInDialog->prevInDialog = section.prevInDialog;
+    if (SameName *dialog = dict.index->prefixes.Find(name.substr(0, dot))) {
+      if (dialog->first == &section && section.nextInDialog == nullptr) {
+        dict.index->prefixes.EraseFound(dialog);
+      } else {
+        if (dialog->first == &section) {
+          dialog->first = section.nextInDialog;
+          dialog->name = dialog->first->section;
+          dialog->name = dialog->name.substr(0, dialog->name.find('.'));
+        }
+        if (dialog->last == &section) dialog->last = section.prevInDialog;
+      }
+    }
+  }
+  section.next = section.nextSame = section.nextInDialog = section.prevInDialog = nullptr;
   ObFree(section.obj);
   return kOk;
 }
@@ -257,6 +286,35 @@ Dict *FindDict(std::string_view id, DictKind kind) noexcept {
   return nullptr;
 }
 
+namespace {
+
+// True when `name` begins with `hdl` and "." (any case).
+bool InDialog(std::string_view name, std::string_view hdl) noexcept {
+  return name.size() > hdl.size() && name[hdl.size()] == '.' && EqualNoCase(name.substr(0, hdl.size()), hdl);
+}
+
+}  // namespace
+
+DictSection *FirstDialogSection(const Dict &dict, std::string_view hdl) noexcept {
+  if (hdl.find('.') == std::string_view::npos) {
+    const SameName *dialog = dict.index->prefixes.Find(hdl);
+    return dialog != nullptr ? dialog->first : nullptr;
+  }
+  // A handle with a "." is no section's prefix: the names are compared.
+  DictSection *s = dict.sections;
+  while (s != nullptr && !InDialog(s->section, hdl)) s = s->next;
+  return s;
+}
+
+DictSection *NextDialogSection(const DictSection &section, std::string_view hdl) noexcept {
+  if (hdl.find('.') == std::string_view::npos && InDialog(section.section, hdl)) return section.nextInDialog;
+  // After a section of another dialog (the cursor of another walk), or for a
+  // handle with a ".", the sections that follow in file order are compared.
+  DictSection *s = section.next;
+  while (s != nullptr && !InDialog(s->section, hdl)) s = s->next;
+  return s;
+}
+
 DictSection *FindSection(const Dict &dict, std::string_view name, std::size_t n) noexcept {
   if (name.empty()) return dict.sections;
   if (n == 0 || n > name.size()) {
@@ -290,6 +348,7 @@ bool FreeDict(Dict &dict) {
     TraceLine('D', 3, "FreeDict(): instance_cnt decremented (%d)", dict.instance_cnt);
     return false;
   }
+  DropFrameVars(dict);
   if (dict.linked) UnindexDict(dict);
   std::string().swap(dict.id);
   dict.cursor = nullptr;
@@ -298,6 +357,7 @@ bool FreeDict(Dict &dict) {
   dict.index->lists.Clear();
   dict.index->prefixes.Clear();
   dict.index->sectionWithoutPrefix = false;
+  dict.index->repeatedName = false;
   dict.sections = dict.lastSection = nullptr;
   dict.store.clear();
   std::deque<CatalogEntry>().swap(dict.catalog);
@@ -730,6 +790,212 @@ Status PackDictDX(const Dict &dict, long level) {
     TraceLine('D', 1, "dict_PackDX() failed: heap overflow");
     return kNoMemory;
   }
+}
+
+// ---------------------------------------------------------------------------
+// Derive, update and dump
+// ---------------------------------------------------------------------------
+
+Dict *DeriveDict(Dict &dict) {
+  VL_TRACE_ENTRY('D', "DeriveDict");
+  TraceLine('D', 3, "DeriveDict(id='%s')", dict.id.c_str());
+  if (dict.instance_cnt == 1) {
+    dict.kind = kDictDerived;
+    TraceLine('D', 3, "DeriveDict(): original dict derived (instance_cnt=1)");
+    return &dict;
+  }
+  std::unique_ptr<Dict> copy;
+  const char *part = "dict";  // what is being copied, for the message
+  try {
+    AllocCheck();
+    copy = std::make_unique<Dict>();
+    copy->kind = kDictDerived;
+    part = "dict->id";
+    AllocCheck();
+    copy->id = dict.id;
+    for (const CatalogEntry &c : dict.catalog) {
+      part = "catalog";
+      AllocCheck();
+      CatalogEntry &entry = copy->catalog.emplace_back();
+      part = "catalog->hdl";
+      AllocCheck();
+      entry.hdl = c.hdl;
+      part = "catalog->pfx";
+      AllocCheck();
+      entry.pfx = c.pfx;
+    }
+    for (const ListEntry &l : dict.lists) {
+      part = "item";
+      AllocCheck();
+      ListEntry &entry = copy->lists.emplace_back();
+      part = "item->item";
+      AllocCheck();
+      entry.item = l.item;
+      part = "item->value";
+      AllocCheck();
+      entry.value = l.value;
+      part = "item";
+      copy->index->lists.FindOrAdd(entry.item, [&] { return &entry; });
+    }
+    for (const DictSection *s = dict.sections; s != nullptr; s = s->next) {
+      part = "section";
+      AllocCheck();
+      part = "section->section";
+      DictSection &section = AppendSection(*copy, s->section);
+      if (ObCopy(section.obj, s->obj, 1, s->section.c_str()) != kOk) {
+        FreeDict(*copy);
+        return nullptr;
+      }
+      // The text forms round FMIN and FMAX to 12 digits, and a field type that
+      // OBJTYPE forced has no FTYP item: the copy takes the values themselves.
+      section.obj.minimum = s->obj.minimum;
+      section.obj.maximum = s->obj.maximum;
+      section.obj.fldType = s->obj.fldType;
+    }
+    part = "dict";
+    Dict *made = copy.get();
+    if (LinkDict(copy) != kOk) throw std::bad_alloc();
+    TraceLine('D', 3, "DeriveDict(): original dict copied (instance_cnt=%d)", dict.instance_cnt);
+    --dict.instance_cnt;
+    return made;
+  } catch (const std::bad_alloc &) {
+    TraceLine('D', 1, "DeriveDict() failed: heap overflow (%s)", part);
+    if (copy != nullptr) FreeDict(*copy);
+    return nullptr;
+  }
+}
+
+Status UpdateDict(const char *dlgID, std::string_view xdict) {
+  dlgID = OrEmpty(dlgID);
+  TraceLine('D', 3, "UpdateDict(dlgID='%s')", dlgID);
+  DlgHandle *handle = FindDlgID(dlgID);
+  if (handle == nullptr) {
+    TraceLine('D', 1, "UpdateDict() failed: dialog ID '%s' not found", dlgID);
+    return kReported;
+  }
+  DlgLevel &record = *handle->record;
+  DictObj update;
+  std::string field;
+  if (XbufObSet(update, field, xdict.data(), xdict.size()) != kOk) return kReported;
+  std::string name;
+  try {
+    AllocCheck();
+    name.append(handle->hdl).append(1, '.').append(field);
+  } catch (const std::bad_alloc &) {
+    TraceLine('D', 1, "UpdateDict() failed: heap overflow");
+    return kReported;
+  }
+
+  Dict &source = *record.dict;
+  const DictKind kindBefore = source.kind;
+  Dict *target = DeriveDict(source);
+  if (target == nullptr) return kReported;
+  const bool copied = target != &source;
+  // Undoes the derive: the copy goes and gives its instance back, or the
+  // dictionary derived in place gets its kind back.
+  const auto undo = [&] {
+    if (copied) {
+      RemoveDict(target);
+      ++source.instance_cnt;
+    } else {
+      source.kind = kindBefore;
+    }
+    return kReported;
+  };
+
+  DictSection *section = FindSection(*target, name);
+  if (section == nullptr) {
+    TraceLine('D', 1, "UpdateDict() failed: unknown section '%s'", name.c_str());
+    return undo();
+  }
+  TraceLine('D', 3, "UpdateDict(): updating section '%s'", name.c_str());
+  // A section changed in place is restored from this copy when the change fails.
+  DictObj before;
+  if (!copied) {
+    try {
+      AllocCheck();
+      before = section->obj;
+    } catch (const std::bad_alloc &) {
+      TraceLine('D', 1, "UpdateDict() failed: heap overflow");
+      return undo();
+    }
+  }
+  Status changed = ObCopy(section->obj, update, 1, section->section.c_str());
+  if (changed == kOk) changed = ObCheck(section->obj, section->section.c_str());
+  if (changed != kOk) {
+    if (!copied) section->obj = std::move(before);
+    return undo();
+  }
+  record.dict = target;
+  return kOk;
+}
+
+namespace {
+
+// One line of the listing: category D, level 0.
+void DumpLine(const char *format, ...) VL_PRINTF(1, 2);
+void DumpLine(const char *format, ...) {
+  std::va_list args;
+  va_start(args, format);
+  VTraceLine('D', 0, format, args);
+  va_end(args);
+}
+
+void DumpItems(const DictObj &obj) {
+  std::string text;
+  for (int i = 0; i < kGettableItems; ++i) {
+    const DictItem &item = kDictItems[static_cast<std::size_t>(i)];
+    item.get(obj, text);
+    DumpLine("  %-16.16s [%s]", item.name, text.c_str());
+  }
+}
+
+// The listing of one dictionary: all its sections, or those named `section`.
+void DumpOne(const Dict &dict, const std::string *section) {
+  static constexpr const char *kKindSuffix[] = {"", " (derived)", " (model dictionary)"};
+  DumpLine("%s", "");
+  if (section == nullptr) DumpLine("Dump of dict=%s, all sections:", dict.id.c_str());
+  else DumpLine("Dump of dict=%s, section [%s]:", dict.id.c_str(), section->c_str());
+  DumpLine("instance_cnt=%d%s", dict.instance_cnt, kKindSuffix[dict.kind]);
+  if (section == nullptr) {
+    if (dict.sections == nullptr) DumpLine(" this dictionary does not contain any sections");
+    for (const DictSection *s = dict.sections; s != nullptr; s = s->next) {
+      DumpLine(" section [%s]", s->section.c_str());
+      DumpItems(s->obj);
+    }
+  } else {
+    const DictSection *s = FindSection(dict, *section);
+    if (s == nullptr) DumpLine(" section [%s] not found", section->c_str());
+    for (; s != nullptr; s = s->nextSame) DumpItems(s->obj);
+  }
+  DumpLine("%s", "");
+}
+
+}  // namespace
+
+void DumpDict(const char *dlgID, const char *fldName) {
+  dlgID = OrEmpty(dlgID);
+  fldName = OrEmpty(fldName);
+  if (*dlgID == '\0') {
+    if (*fldName != '\0') {
+      TraceLine('D', 1, "DumpDict() failed: missing dlgID, cannot resolve field name");
+      return;
+    }
+    if (FirstDict() == nullptr) DumpLine("DumpDict(): no dictionaries available");
+    for (const Dict *d = FirstDict(); d != nullptr; d = d->next) DumpOne(*d, nullptr);
+    return;
+  }
+  const DlgHandle *handle = FindDlgID(dlgID);
+  if (handle == nullptr) {
+    TraceLine('D', 1, "DumpDict() failed: unknown dlgID '%s'", dlgID);
+    return;
+  }
+  if (*fldName == '\0') {
+    DumpOne(*handle->record->dict, nullptr);
+    return;
+  }
+  const std::string section = handle->hdl + "." + fldName;
+  DumpOne(*handle->record->dict, &section);
 }
 
 }  // namespace vl

@@ -3,7 +3,7 @@
 //   2. TraceLine: filter by letter and level; one "%c%d: %s" line; long texts cut.
 //   3. Trace files: header, write vs append, unopenable names, a header without
 //      memory, a full disk reported once per file.
-//   4. VlCall: numbers outside the table, placeholders, null vectors.
+//   4. VlCall: numbers outside the table, null vectors.
 //   5. Host-string helpers: capacity checks.
 #include <gtest/gtest.h>
 
