@@ -317,7 +317,7 @@ struct VarStackState {
   int depth = 0;            // saved frames
   std::string sectionName;  // AddVar's look-up, kept for its room
 };
-VarStackState &VarStack();  // constant-initialised, never constructed
+VarStackState &VarStack();  // created empty on first use
 void ResetVarStackForTest();
 
 // Empties every frame that holds a variable of `dict`, whose sections are about

@@ -374,11 +374,12 @@ Status DelDlgAlias(std::string_view aliasID) {
 // Variable frames
 // ---------------------------------------------------------------------------
 
-namespace {
-constinit VarStackState varStack;  // reached through VarStack() only
-}  // namespace
-
-VarStackState &VarStack() { return varStack; }
+// Created on first use: clang cannot constant-initialise the strings of
+// libstdc++'s std::string (compilers that can still do so need no guard).
+VarStackState &VarStack() {
+  static VarStackState stack;
+  return stack;
+}
 
 void ResetVarStackForTest() {
   VarStackState &stack = VarStack();
