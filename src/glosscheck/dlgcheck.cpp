@@ -476,8 +476,12 @@ int AddEvent(DlgCheckState &st, std::string_view path, std::string_view classNam
     }
   }
 
+  // An object that is no radio button but whose path names one read before:
+  // its attributes are radio button events, so they take the long way.
+  const bool shortcut = isSet || !dialogMode || classCode == kClassRadioButton || st.radioButtons.empty() ||
+                        st.radioButtons.count(key) == 0;
   st.last.path.assign(objectPath);
-  st.last.record = record;
+  st.last.record = shortcut ? record : nullptr;
   st.last.index = index;
   if (!isSet) {
     WidenRange(*record, index);
