@@ -245,6 +245,7 @@ struct EventCase {
 
 TEST(DlgLoad, Events) {
   const std::vector<EventCase> cases = {
+      {"comments and blank lines only", {{{"main.dlg", "# one\n\n   # two .w = 1\n\t\n"}}}, {}},
       {"object and attributes",
        {{{"main.dlg", "Dialog cust {\n  .w = 20\n  .title = \"Customer\"\n}\n"}}},
        {"N cust Dialog 1", "S cust.w=20 2", "S cust.title=\"Customer\" 3"}},
