@@ -937,6 +937,8 @@ Status VarGetNext() {
       return kNothing;
     }
     frame.nextVar = frame.currVar + 1 < frame.varList.size() ? frame.currVar + 1 : kNoVar;
+    // The section of the variable after it, read by the next call.
+    if (frame.nextVar != kNoVar) PrefetchSection(frame.varList[frame.nextVar].section, frame.filter != nullptr);
     if (frame.filter == nullptr) return kOk;
     const int taken = frame.filter(frame.varList[frame.currVar]);
     if (taken == 0) return kOk;
