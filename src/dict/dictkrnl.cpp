@@ -820,6 +820,8 @@ Dict *DeriveDict(Dict &dict) {
       AllocCheck();
       entry.pfx = c.pfx;
     }
+    part = "item";
+    copy->index->lists.Reserve(dict.index->lists.size());
     for (const ListEntry &l : dict.lists) {
       part = "item";
       AllocCheck();
@@ -833,6 +835,11 @@ Dict *DeriveDict(Dict &dict) {
       part = "item";
       copy->index->lists.FindOrAdd(entry.item, [&] { return &entry; });
     }
+    // The indexes at their full size at once: growing them would move every
+    // entry again and again.
+    part = "section";
+    copy->index->sections.Reserve(dict.index->sections.size());
+    copy->index->prefixes.Reserve(dict.index->prefixes.size());
     for (const DictSection *s = dict.sections; s != nullptr; s = s->next) {
       part = "section";
       AllocCheck();
