@@ -45,23 +45,20 @@ VL_PREFETCHING void PrefetchSection(const DictSection *section, bool items) noex
   PrefetchLine(end - 1);
 }
 
-// The first bytes of an indexed name kept with its entry, so that comparing a
-// short name reads nothing else; a longer name is compared through KeyOf.
+// The first bytes of an indexed name kept in its slot, so that comparing a short
+// name reads nothing else; a longer name is compared through KeyOf.
 template <std::size_t N>
 struct NameHead {
-  std::uint32_t length = 0;
   char bytes[N];
 };
 template <>
 struct NameHead<0> {};
 
 // An index of values by name (without regard to case): open addressing with
-// linear probing over compact slots, each holding a 32-bit tag of its name's
-// hash and the place of its entry; the entries lie in one array in the order
-// they were added (an erased one's place taken by the last), each with its tag
-// and, with kHead > 0, a name of at most kHead bytes. A look-up reads a slot and
-// the entry whose tag matches; growing reads no entry. KeyOf gives a stored
-// value's name: it is read only for names longer than kHead.
+// linear probing, each slot holding its value, a 32-bit tag of its name's hash,
+// the name's length and, with kHead > 0, a name of at most kHead bytes; so that
+// a look-up reads the slots from the home slot on and nothing else but for a
+// longer name, which KeyOf gives from the value. Growing reads no name again.
 template <typename Value, typename KeyOf, std::size_t kHead = 0>
 class NameIndex {
  public:
@@ -70,26 +67,21 @@ class NameIndex {
   const Value *Find(std::string_view key) const noexcept { return const_cast<NameIndex *>(this)->Find(key); }
 
   // The same with the key's tag made once by Tag, for a caller that prefetches
-  // what the look-up reads: first the home slot, then (that slot read) the entry
-  // of the first slot with the tag, so that look-ups of many keys overlap their
-  // cache misses.
+  // the home slot first, so that look-ups of many keys overlap their cache
+  // misses.
   static std::uint32_t Tag(std::string_view key) noexcept {
     const std::uint64_t hash = NoCaseHash{}(key);
     return static_cast<std::uint32_t>(hash ^ (hash >> 32));
   }
   Value *Find(std::string_view key, std::uint32_t tag) noexcept {
     const std::size_t i = SlotOf(key, tag);
-    return i != kNone ? &entries_[slots_[i].at].value : nullptr;
+    return i != kNone ? &slots_[i].value : nullptr;
   }
   VL_PREFETCHING void PrefetchSlot(std::uint32_t tag) const noexcept {
-    if (!slots_.empty()) PrefetchLine(&slots_[Home(tag)]);
-  }
-  VL_PREFETCHING void PrefetchEntry(std::uint32_t tag) const noexcept {
     if (slots_.empty()) return;
-    for (std::size_t i = Home(tag);; i = (i + 1) & Mask()) {
-      if (slots_[i].at == kFree) return;
-      if (slots_[i].tag == tag) return PrefetchLine(&entries_[slots_[i].at]);
-    }
+    const Slot &slot = slots_[Home(tag)];
+    PrefetchLine(&slot);
+    PrefetchLine(reinterpret_cast<const char *>(&slot + 1) - 1);
   }
 
   // The value stored under `key`; when there is none, the one `make()` returns is
@@ -98,24 +90,25 @@ class NameIndex {
   // erase.
   template <typename Make>
   Value &FindOrAdd(std::string_view key, Make &&make, bool *added = nullptr) {
+    if ((count_ + 1) * 4 > slots_.size() * 3) Grow(slots_.empty() ? 16 : slots_.size() * 2);
     const std::uint32_t tag = Tag(key);
-    if (const std::size_t i = SlotOf(key, tag); i != kNone) {
-      if (added != nullptr) *added = false;
-      return entries_[slots_[i].at].value;
-    }
-    if ((entries_.size() + 1) * 4 > slots_.size() * 3) Grow(slots_.empty() ? 16 : slots_.size() * 2);
-    Entry entry{make(), tag, {}};
-    if constexpr (kHead > 0) {
-      entry.head.length = static_cast<std::uint32_t>(std::min<std::size_t>(key.size(), UINT32_MAX));
-      if (key.size() <= kHead) key.copy(entry.head.bytes, key.size());
-    }
-    // The room was made by Grow: neither the entry nor the slot allocates.
     std::size_t i = Home(tag);
-    while (slots_[i].at != kFree) i = (i + 1) & Mask();
-    entries_.push_back(std::move(entry));
-    slots_[i] = Slot{tag, static_cast<std::uint32_t>(entries_.size() - 1)};
+    for (; slots_[i].length != kFree; i = (i + 1) & Mask()) {
+      if (slots_[i].tag == tag && Matches(slots_[i], key)) {
+        if (added != nullptr) *added = false;
+        return slots_[i].value;
+      }
+    }
+    Slot &slot = slots_[i];
+    slot.value = make();
+    slot.tag = tag;
+    slot.length = static_cast<std::uint32_t>(std::min<std::size_t>(key.size(), kFree - 1));
+    if constexpr (kHead > 0) {
+      if (key.size() <= kHead) key.copy(slot.head.bytes, key.size());
+    }
+    ++count_;
     if (added != nullptr) *added = true;
-    return entries_.back().value;
+    return slot.value;
   }
 
   // Room for `n` values without growing; may throw std::bad_alloc, leaving the
@@ -130,55 +123,47 @@ class NameIndex {
   void Erase(std::string_view key) noexcept { EraseSlot(SlotOf(key, Tag(key))); }
   // Removes a value that Find returned, without looking its name up again.
   void EraseFound(Value *value) noexcept {
-    const auto offset = reinterpret_cast<const char *>(value) - reinterpret_cast<const char *>(entries_.data());
-    const auto at = static_cast<std::uint32_t>(static_cast<std::size_t>(offset) / sizeof(Entry));
-    EraseSlot(SlotOfEntry(at));
+    const auto offset = reinterpret_cast<const char *>(value) - reinterpret_cast<const char *>(slots_.data());
+    EraseSlot(static_cast<std::size_t>(offset) / sizeof(Slot));
   }
 
   void Clear() noexcept {
     std::vector<Slot>().swap(slots_);
-    std::vector<Entry>().swap(entries_);
+    count_ = 0;
   }
-  std::size_t size() const noexcept { return entries_.size(); }
+  std::size_t size() const noexcept { return count_; }
 
-  // Calls f(value) for every stored value, in the order they were added (but
-  // that an erased value's place went to the last one).
+  // Calls f(value) for every stored value.
   template <typename F>
   void ForEach(F &&f) const {
-    for (const Entry &entry : entries_) f(entry.value);
+    for (const Slot &slot : slots_) {
+      if (slot.length != kFree) f(slot.value);
+    }
   }
 
  private:
-  struct Entry {
-    Value value;
-    std::uint32_t tag;
-    NameHead<kHead> head;
-  };
+  static constexpr std::uint32_t kFree = UINT32_MAX;  // the length of an unused slot
   struct Slot {
+    Value value{};
     std::uint32_t tag = 0;
-    std::uint32_t at = kFree;  // the entry; kFree: an unused slot
+    std::uint32_t length = kFree;
+    [[no_unique_address]] NameHead<kHead> head;
   };
   static constexpr std::size_t kNone = static_cast<std::size_t>(-1);
-  static constexpr std::uint32_t kFree = UINT32_MAX;
 
-  bool Matches(const Entry &entry, std::string_view key) const noexcept {
+  bool Matches(const Slot &slot, std::string_view key) const noexcept {
+    if (slot.length != key.size()) return false;
     if constexpr (kHead > 0) {
-      if (entry.head.length != key.size()) return false;
-      if (key.size() <= kHead) return EqualNoCase(std::string_view(entry.head.bytes, key.size()), key);
+      if (key.size() <= kHead) return EqualNoCase(std::string_view(slot.head.bytes, key.size()), key);
     }
-    return EqualNoCase(KeyOf{}(entry.value), key);
+    return EqualNoCase(KeyOf{}(slot.value), key);
   }
   std::size_t SlotOf(std::string_view key, std::uint32_t tag) const noexcept {
     if (slots_.empty()) return kNone;
     for (std::size_t i = Home(tag);; i = (i + 1) & Mask()) {
       const Slot &slot = slots_[i];
-      if (slot.at == kFree) return kNone;
-      if (slot.tag == tag && Matches(entries_[slot.at], key)) return i;
-    }
-  }
-  std::size_t SlotOfEntry(std::uint32_t at) const noexcept {
-    for (std::size_t i = Home(entries_[at].tag);; i = (i + 1) & Mask()) {
-      if (slots_[i].at == at) return i;
+      if (slot.length == kFree) return kNone;
+      if (slot.tag == tag && Matches(slot, key)) return i;
     }
   }
   std::size_t Mask() const noexcept { return slots_.size() - 1; }
@@ -189,44 +174,34 @@ class NameIndex {
 
   void EraseSlot(std::size_t hole) noexcept {
     if (hole == kNone) return;
-    const std::uint32_t at = slots_[hole].at;
     // Later slots of the same run move up into the hole unless their home lies
     // between the hole and them.
-    for (std::size_t j = (hole + 1) & Mask(); slots_[j].at != kFree; j = (j + 1) & Mask()) {
+    for (std::size_t j = (hole + 1) & Mask(); slots_[j].length != kFree; j = (j + 1) & Mask()) {
       const std::size_t home = Home(slots_[j].tag);
       if (((j - home) & Mask()) >= ((j - hole) & Mask())) {
-        slots_[hole] = slots_[j];
+        slots_[hole] = std::move(slots_[j]);
         hole = j;
       }
     }
     slots_[hole] = Slot{};
-    // The last entry takes the erased one's place.
-    const auto last = static_cast<std::uint32_t>(entries_.size() - 1);
-    if (at != last) {
-      slots_[SlotOfEntry(last)].at = at;
-      entries_[at] = std::move(entries_[last]);
-    }
-    entries_.pop_back();
+    --count_;
   }
 
-  // Makes `size` slots (a power of two) and room for three quarters as many
-  // entries, so that adding up to that many allocates nothing.
+  // Makes `size` slots (a power of two) and moves the values into them.
   void Grow(std::size_t size) {
     AllocCheck();
-    if (size * 3 / 4 >= kFree) throw std::bad_alloc();
     std::vector<Slot> bigger(size);
-    entries_.reserve(size * 3 / 4);
-    slots_.swap(bigger);
-    for (const Slot &slot : bigger) {
-      if (slot.at == kFree) continue;
+    std::swap(slots_, bigger);
+    for (Slot &slot : bigger) {
+      if (slot.length == kFree) continue;
       std::size_t i = Home(slot.tag);
-      while (slots_[i].at != kFree) i = (i + 1) & Mask();
-      slots_[i] = slot;
+      while (slots_[i].length != kFree) i = (i + 1) & Mask();
+      slots_[i] = std::move(slot);
     }
   }
 
-  std::vector<Slot> slots_;      // a power of two of them, at most three quarters used
-  std::vector<Entry> entries_;   // in the order added
+  std::vector<Slot> slots_;  // a power of two of them, at most three quarters used
+  std::size_t count_ = 0;
 };
 
 // The first and the last field section of one name; the ones between follow
@@ -250,8 +225,8 @@ struct ListEntryKey {
   std::string_view operator()(const ListEntry *e) const noexcept { return e->item; }
 };
 
-// Names of field sections and list items are kept with their index entries up
-// to this length: one entry of 48 bytes for a section name.
+// Names of field sections and list items are kept in their index slots up to
+// this length: one slot of 48 bytes for a section name.
 inline constexpr std::size_t kIndexedHead = 24;
 
 // Look-ups of one dictionary by name.

@@ -608,9 +608,6 @@ Status AddReadingAhead(const Dict &dict, std::string_view hdl, std::string_view 
       }
       ++count;
     }
-    for (std::size_t i = 0; i < count; ++i) {
-      if (ahead[i].nameLength != 0) sections.PrefetchEntry(ahead[i].tag);
-    }
     const bool byIndex = mode == 1 && frame.indexed;
     for (std::size_t i = 0; i < count; ++i) {
       AheadEntry &a = ahead[i];
