@@ -400,6 +400,11 @@ bool CheckDate(DictObj &obj, const char *section, Defaults &d) {
     d.format = d.length = true;
     d.formatText = ymd ? Locale().LangInfo.dateFormatYmd.view() : Locale().LangInfo.dateFormatCymd.view();
     d.lengthValue = ymd ? Locale().LangInfo.dateLengthYmd : Locale().LangInfo.dateLengthCymd;
+  } else if (cymd) {
+    // CYMD takes the long date length whatever its format; a format the field
+    // gives is kept, never replaced by the default.
+    d.length = true;
+    d.lengthValue = Locale().LangInfo.dateLengthCymd;
   }
   return true;
 }

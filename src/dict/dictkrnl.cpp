@@ -911,7 +911,7 @@ Status UpdateDict(const char *dlgID, std::string_view xdict) {
     TraceLine('D', 1, "UpdateDict() failed: unknown section '%s'", name.c_str());
     return undo();
   }
-  TraceLine('D', 3, "UpdateDict(): updating section '%s'", section->section.c_str());
+  TraceLine('D', 3, "UpdateDict(): updating section '%s'", name.c_str());
   // A section changed in place is restored from this copy when the change fails.
   DictObj before;
   if (!copied) {

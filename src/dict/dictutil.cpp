@@ -263,8 +263,7 @@ Dict *GetDlgDict(std::int32_t level, std::size_t n) {
 Status GetDlgID(std::string_view dict_id, std::int32_t level, std::int32_t n, std::string &name, std::string &id) {
   if (!SearchFrom("GetDlgID", level)) return kNothing;
   const DictState &state = Dicts();
-  if (n < 0) return kNothing;
-  auto left = static_cast<std::size_t>(n);
+  auto left = static_cast<std::size_t>(std::max(n, 0));
   for (auto r = state.dlgLevels.rbegin(); r != state.dlgLevels.rend() && (*r)->level >= level; ++r) {
     const DlgLevel &record = **r;
     if (TraceWanted('D', 3)) {
@@ -272,6 +271,7 @@ Status GetDlgID(std::string_view dict_id, std::int32_t level, std::int32_t n, st
                 static_cast<int>(dict_id.size()), dict_id.data(), record.dict->id.c_str());
     }
     if (!dict_id.empty() && !EqualNoCase(record.dict->id, dict_id)) continue;
+    if (n < 0) continue;  // no handle has a negative index; every record is still examined
     if (left >= record.handles.size()) {
       left -= record.handles.size();
       continue;

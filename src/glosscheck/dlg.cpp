@@ -210,8 +210,7 @@ int Reader::dlg_token() {
     if (!ReadLine()) return tokFailStatus_ != 0 ? DLG_TOK_ERROR : DLG_TOK_END;
   }
   const auto c = static_cast<unsigned char>(piece_[scan_]);
-  const bool minusNumber = c == '-' && scan_ + 1 < piece_.size() && IsDigit(static_cast<unsigned char>(piece_[scan_ + 1]));
-  if (IsDigit(c) || minusNumber) return ScanNumber();
+  if (IsDigit(c) || c == '-') return ScanNumber();
   if (c == '"') return ScanText();
   if (chars_.IsLetter(static_cast<char>(c))) {
     const std::size_t start = scan_;
@@ -229,11 +228,12 @@ int Reader::dlg_token() {
 
 // An optional "-", then digits: hexadecimal after "0x", octal after a leading
 // "0", decimal otherwise. Values beyond 32 bits are clamped to the nearest limit.
+// A "-" always begins a number: without digits after it, the number is 0.
 int Reader::ScanNumber() {
   const bool negative = piece_[scan_] == '-';
   if (negative) ++scan_;
   int base = 10;
-  if (piece_[scan_] == '0') {
+  if (scan_ < piece_.size() && piece_[scan_] == '0') {
     const bool hex = scan_ + 2 < piece_.size() && (piece_[scan_ + 1] == 'x' || piece_[scan_ + 1] == 'X') &&
                      DigitValue(static_cast<unsigned char>(piece_[scan_ + 2])) < 16;
     if (hex) {

@@ -355,14 +355,14 @@ void WidenRange(DialogObject &record, std::int32_t index) {
 std::string Text(std::string_view s) { return std::string(s); }
 
 // 7. and 9. of a DLG SET: the attributes the checks use take numbers; the
-// others are ignored.
-int SetAttribute(DialogObject &record, std::int32_t index, std::string_view attribute, std::string_view objectPath,
+// others are ignored. `path` is the full attribute name as read.
+int SetAttribute(DialogObject &record, std::int32_t index, std::string_view attribute, std::string_view path,
                  const dlg::DlgValue &value, int line) {
   WidenRange(record, index);
   std::int32_t *field = AttributeField(record, attribute);
   if (field == nullptr) return 0;
   if (value.kind != dlg::kDlgNumber) {
-    msg_print('D', 1, kInvalidType, line, Text(attribute).c_str(), Text(objectPath).c_str());
+    msg_print('D', 1, kInvalidType, line, Text(attribute).c_str(), Text(path).c_str());
     return 1;
   }
   *field = value.number;
@@ -390,7 +390,7 @@ int AddEvent(DlgCheckState &st, std::string_view path, std::string_view classNam
 
   // The attributes of the object of the last event.
   if (isSet && st.last.record != nullptr && st.last.path == objectPath) {
-    return SetAttribute(*st.last.record, st.last.index, attribute, objectPath, *value, line);
+    return SetAttribute(*st.last.record, st.last.index, attribute, path, *value, line);
   }
   st.last.record = nullptr;
 
@@ -476,14 +476,18 @@ int AddEvent(DlgCheckState &st, std::string_view path, std::string_view classNam
     }
   }
 
+  // An object that is no radio button but whose path names one read before:
+  // its attributes are radio button events, so they take the long way.
+  const bool shortcut = isSet || !dialogMode || classCode == kClassRadioButton || st.radioButtons.empty() ||
+                        st.radioButtons.count(key) == 0;
   st.last.path.assign(objectPath);
-  st.last.record = record;
+  st.last.record = shortcut ? record : nullptr;
   st.last.index = index;
   if (!isSet) {
     WidenRange(*record, index);
     return 0;
   }
-  return SetAttribute(*record, index, attribute, objectPath, *value, line);
+  return SetAttribute(*record, index, attribute, path, *value, line);
 }
 
 // Checks one record against its section; 0, or 1 when a check failed.

@@ -39,6 +39,11 @@ bool ReadLine(std::FILE *file, RawLine *line) {
   while ((c = getc_unlocked(file)) != EOF) {
     any = true;
     if (c == '\n') break;
+    if (c == '\r') {  // a carriage return before the line feed is part of the line end
+      const int next = getc_unlocked(file);
+      if (next == '\n') break;
+      if (next != EOF) ungetc(next, file);
+    }
     const char ch = static_cast<char>(c);
     if (ch == '\0') line->nul = true;
     if (!line->sawNonBlank && !IsBlank(ch)) {

@@ -8,7 +8,8 @@
 //     .w=(10)               an item of the current section: name=value, split at
 //     !translate=Field      the first "=", name and value without outer blanks
 //
-// Empty lines are skipped. A line holds at most 255 characters; a longer line
+// Empty lines are skipped. A line holds at most 255 characters, its line end
+// (a line feed, or a carriage return and a line feed) not counted; a longer line
 // is an error unless it is a comment or blank, so that no part of it is read as
 // a line of its own. A NUL byte in a line is an error.
 #pragma once

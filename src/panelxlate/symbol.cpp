@@ -47,8 +47,8 @@ std::string SymbolFindFile(const std::string &name) {
   if (colon == std::string::npos || colon == 0 || colon > kSymbolMax) return name;
   const std::string symbol = name.substr(0, colon);
   std::string_view value;
-  if (const std::string *defined = Symbols().Value(symbol)) {
-    value = *defined;
+  if (const VarItem *defined = Symbols().Find(symbol)) {
+    value = defined->value;  // a symbol defined empty still hides the environment variable
   } else if (const char *env = std::getenv(symbol.c_str())) {
     value = env;
   } else {

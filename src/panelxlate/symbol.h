@@ -3,8 +3,10 @@
 // A symbol (option -d name=value) names a list of folders separated by ":".
 // A file name of the form symbol:name is looked up in those folders in order;
 // the symbol's value comes from the symbol table, else from the environment
-// variable of that name. Every file the converter opens by a name from the
-// command line, a script or a configuration goes through SymbolFindFile.
+// variable of that name; a symbol defined with an empty value still counts (its
+// one folder is empty, so symbol:name is looked up as /name). Every file the
+// converter opens by a name from the command line, a script or a configuration
+// goes through SymbolFindFile.
 #pragma once
 
 #include <cstdio>

@@ -4,13 +4,14 @@
 // dict-format, dict-update and dict-close-frames show the rest:
 //   1. access.now        "$DATE" and "$TIME" by the pinned clock, per field type
 //   2. access.names      the names variables are written back under
-//   3. access.derive     a copy keeps every value of its source exactly
+//   3. access.derive     a copy keeps every value of its source exactly; the update's trace
 //   4. access.memory     exhausted memory at every allocation of each operation:
 //                        the specified result, and nothing changed by a failure
 //   5. access.vectors    lengths that lie, functions without arguments
 //   6. access.ahead      entries out of order add what they add one at a time
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <ctime>
 #include <functional>
@@ -171,6 +172,14 @@ TEST_F(Access, CopyKeepsEveryValue) {
   }
   EXPECT_EQ(s, nullptr);
   EXPECT_EQ(c, nullptr);
+}
+
+TEST_F(Access, UpdateTracesTheSectionNameItLooksFor) {
+  HostBuf update(256, "XDict_fld~0~3~BOXNDict_max~0~1~9$");
+  vltest::TraceCapture capture("D3");
+  EXPECT_EQ(dict_Update("D01AP", &update), 0);
+  const std::vector<std::string> &lines = vltest::TraceCapture::lines();
+  EXPECT_NE(std::find(lines.begin(), lines.end(), "D3: UpdateDict(): updating section 'A.BOX'"), lines.end());
 }
 
 // ---------------------------------------------------------------------------

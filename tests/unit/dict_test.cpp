@@ -13,7 +13,7 @@
 //   7. dict.levels     dialog ids, catalog checks, handles, aliases
 //   8. dict.lookup     FindSection and NextSection; sections taken out of a
 //                      dictionary, and the indexes against the list meanwhile;
-//                      the packed dictionary
+//                      the packed dictionary; the dump of one field
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -203,10 +203,15 @@ TEST_F(Dicts, FilesThatCannotBeRead) {
 // ---------------------------------------------------------------------------
 
 TEST_F(Dicts, ModelChains) {
-  ASSERT_EQ(Open("models", File("m.dic", ModelChain(16) + "[m.t]\nFTYP=T\nFLEN=7\nDEFAULT=model\n"), -1), 0);
+  ASSERT_EQ(Open("models", File("m.dic", ModelChain(16) + "[m.t]\nFTYP=T\nFLEN=7\nDEFAULT=model\n"
+                                                         "[m.x]\nFLEN=4\nMODEL=m.y\n[m.y]\nFTYP=T\nFLEN=5\nMODEL=m.z\n"
+                                                         "[m.z]\nFLEN=6\nDEFAULT=far\n"),
+                 -1),
+            0);
   const std::string path = File("d.dic", std::string(kCatalog) +
                                              "[ord.a]\nPATH=p\nFTYP=T\nMODEL=m.c0\n"
-                                             "[ord.b]\nPATH=p\nFTYP=N\nDEFAULT=own\nMODEL=M.T\n");
+                                             "[ord.b]\nPATH=p\nFTYP=N\nDEFAULT=own\nMODEL=M.T\n"
+                                             "[ord.c]\nPATH=p\nMODEL=m.x\n");
   TraceCapture capture("D2");
   ASSERT_EQ(Open("d", path, 1), 0);
   EXPECT_TRUE(TraceCapture::lines().empty());
@@ -219,6 +224,11 @@ TEST_F(Dicts, ModelChains) {
   EXPECT_EQ(b.fldType, vl::FT_N);
   EXPECT_EQ(b.defValue, "own");
   EXPECT_EQ(b.length, 7);
+  // A chain of three models is applied whole, the nearest model's item winning.
+  const vl::DictObj &c = vl::FindSection(dict, "ord.c")->obj;
+  EXPECT_EQ(c.length, 4);
+  EXPECT_EQ(c.fldType, vl::FT_T);
+  EXPECT_EQ(c.defValue, "far");
   // A model dictionary keeps its MODEL items and is neither inherited into nor checked.
   EXPECT_EQ(vl::FindSection(*vl::FindDict("models", vl::kDictModel), "m.c0")->obj.model, "m.c1");
 }
@@ -436,6 +446,16 @@ TEST_F(Dicts, DialogIdsNewestHandleFirst) {
   EXPECT_EQ(DialogIds("", 2), (std::vector<std::string>{"BP=D03BP", "AP=D03AP", "CP=D02CP", "BP=D02BP", "AP=D02AP"}));
   EXPECT_EQ(DialogIds("AB", -1), (std::vector<std::string>{"BP=D03BP", "AP=D03AP"}));
   EXPECT_EQ(DialogIds("c", 0), std::vector<std::string>{"CP=D02CP"});
+  {
+    // A negative index finds nothing, yet every record searched is examined.
+    TraceCapture capture("D3");
+    std::string name, id;
+    EXPECT_EQ(vl::GetDlgID("c", 2, -1, name, id), vl::kNothing);
+    EXPECT_EQ(TraceCapture::lines(), (std::vector<std::string>{
+                                         "D3: GetDlgID(): level 2, dict_id 'c', record of dict 'ab'",
+                                         "D3: GetDlgID(): level 2, dict_id 'c', record of dict 'c'",
+                                         "D3: GetDlgID(): level 2, dict_id 'c', record of dict 'ab'"}));
+  }
   // Beyond level 99 the name is still the prefix.
   ASSERT_EQ(Open("c", c, 100), 0);
   EXPECT_EQ(DialogIds("c", 100), std::vector<std::string>{"CP=D100CP"});
@@ -671,6 +691,17 @@ TEST_F(Dicts, RemovedModelSectionIsNoLongerInherited) {
   EXPECT_EQ(Open("d", dict, 1), 1);
   EXPECT_EQ(TraceCapture::lines(),
             std::vector<std::string>{"D1: InheritObject() failed: unknown model 'm.t', section 'a.f'"});
+}
+
+TEST_F(Dicts, DumpShowsItemTextsInFull) {
+  const std::string path40(40, 'p');
+  ASSERT_EQ(Open("d", File("d.dic", "[catalog]\nA=AP\n[a.x]\nPATH=" + path40 + "\nFTYP=T\nFLEN=1\n"), 1), 0);
+  TraceCapture capture("D1");
+  vl::DumpDict("D01AP", "X");
+  const std::vector<std::string> &lines = TraceCapture::lines();
+  ASSERT_GE(lines.size(), 4u);
+  EXPECT_EQ(lines[1], "D0: Dump of dict=d, section [A.X]:");
+  EXPECT_EQ(lines[3], "D0:   PATH             [" + path40 + "]");
 }
 
 std::string Stream() {

@@ -141,7 +141,7 @@ TEST(DlgLoad, StatusesAndReasons) {
       {"octal number followed by 9", {{{"main.dlg", "D d { .g = 019 }"}}}, 3, 1,
        "Identifier expected: unexpected token 0x101"},
       {"plus sign", {{{"main.dlg", "+5"}}}, 3, 1, "Identifier expected: unexpected token 0x2b"},
-      {"lone minus", {{{"main.dlg", "Dialog d { .w = - }"}}}, 3, 1, "Attribute value expected"},
+      {"lone minus", {{{"main.dlg", "- Dialog d { }"}}}, 3, 1, "Identifier expected: unexpected token 0x101"},
       {"dotted object name", {{{"main.dlg", "Dialog a.b {"}}}, 3, 1, "Object name expected: unexpected token 0x103"},
       {"object without name", {{{"main.dlg", "Dialog {"}}}, 3, 1, "Object name expected: unexpected token 0x7b"},
       {"statement cut by the end", {{{"main.dlg", "Dialog"}}}, 3, 1,
@@ -245,6 +245,7 @@ struct EventCase {
 
 TEST(DlgLoad, Events) {
   const std::vector<EventCase> cases = {
+      {"comments and blank lines only", {{{"main.dlg", "# one\n\n   # two .w = 1\n\t\n"}}}, {}},
       {"object and attributes",
        {{{"main.dlg", "Dialog cust {\n  .w = 20\n  .title = \"Customer\"\n}\n"}}},
        {"N cust Dialog 1", "S cust.w=20 2", "S cust.title=\"Customer\" 3"}},
@@ -259,6 +260,9 @@ TEST(DlgLoad, Events) {
       {"numbers",
        {{{"main.dlg", "D d { .a = 0x10 .b = 010 .c = -5 .d = 0 .e = 0XfF .f = -0x10 }"}}},
        {"N d D 1", "S d.a=16 1", "S d.b=8 1", "S d.c=-5 1", "S d.d=0 1", "S d.e=255 1", "S d.f=-16 1"}},
+      {"a minus begins a number, 0 without digits",
+       {{{"main.dlg", "D d { .a = - .b = -\n.c = -Edit f { } }"}}},
+       {"N d D 1", "S d.a=0 1", "S d.b=0 1", "S d.c=0 2", "N d.f Edit 2"}},
       {"numbers clamped to 32 bits",
        {{{"main.dlg", "D d { .a = 2147483647 .b = 2147483648 .c = -2147483648 .d = -99999999999999999999 "
                       ".e = 0xffffffffffffffffff }"}}},

@@ -63,6 +63,8 @@ TEST_F(CfgTest, Lines) {
        ""},
       {"an item line of 255 characters", "[S]\nk=" + std::string(253, 'v') + "\n", 0, "",
        "k=" + std::string(253, 'v') + ";"},
+      {"an item line of 255 characters and a CR LF line end", "[S]\r\nk=" + std::string(253, 'v') + "\r\n", 0, "",
+       "k=" + std::string(253, 'v') + ";"},
       {"a comment of any length with any bytes", "# " + std::string(100000, 'x') + "=y\0\n[S]\nk=v"s, 0, "",
        "k=v;"},
       {"a NUL byte in an item line", "[S]\nk=v\0w\n"s, 1,
@@ -173,6 +175,8 @@ TEST_F(CfgTest, FileNameMapping) {
   ASSERT_EQ(SymbolAdd("SPACED=" + dir / "a" + " "), 0);  // values are not trimmed
   setenv("XLTEST_ENVLIB", (dir / "e").c_str(), 1);
   setenv("IDMLIB", "/nonexistent", 1);  // the symbol table comes first
+  ASSERT_EQ(SymbolAdd("XLTEST_EMPTY="), 0);  // defined empty: the environment is not asked
+  setenv("XLTEST_EMPTY", (dir / "e").c_str(), 1);
   struct Case {
     std::string name;
     std::string mapped;
@@ -182,6 +186,7 @@ TEST_F(CfgTest, FileNameMapping) {
       {"IDMLIB:y.mod", dir / "b/y.mod"},
       {"IDMLIB:none.mod", "IDMLIB:none.mod"},
       {"XLTEST_ENVLIB:z.mod", dir / "e/z.mod"},
+      {"XLTEST_EMPTY:z.mod", "XLTEST_EMPTY:z.mod"},
       {"SPACED:x.mod", "SPACED:x.mod"},
       {"C:x.mod", "C:x.mod"},
       {":x.mod", ":x.mod"},
@@ -193,6 +198,7 @@ TEST_F(CfgTest, FileNameMapping) {
     EXPECT_EQ(SymbolFindFile(c.name), c.mapped);
   }
   unsetenv("XLTEST_ENVLIB");
+  unsetenv("XLTEST_EMPTY");
   unsetenv("IDMLIB");
 }
 

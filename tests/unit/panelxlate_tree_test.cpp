@@ -165,6 +165,9 @@ TEST_F(TreeTest, CreationErrors) {
       {"window foo;", 1, "\nsyntax error\nfile 't.idm', line 1\n"},
       {"window W {\n .x 1 2;\n}", 1, "\nsyntax error\nfile 't.idm', line 2\n"},
       {"window W", 1, "\nsyntax error\nfile 't.idm', line 1\n"},
+      // A statement may not run on past the end of a module file into the file that imports it.
+      {"import M \"" + dir.Write("m.ifc", "interface of module M \"" + dir / "m.mod" + "\";\n") + "\";\n;\n", 1,
+       "\nsyntax error\nfile '" + dir.Write("m.mod", "export model edittext E\n") + "', line 2\n"},
   };
   for (const Case &c : cases) {
     SCOPED_TRACE(c.script);
@@ -215,13 +218,16 @@ TEST_F(TreeTest, InheritanceFromConfiguredModels) {
       "model MyEdit Mid {\n .maxchars 20;\n .text \"mid\";\n}\n"
       "MyEdit I1 {\n .maxchars 10;\n .help \"x\";\n}\n"
       "Mid I2 {\n .maxchars 10;\n}\n"
-      "Mid I3 {\n .text \"own\";\n .maxchars 30;\n}\n");
+      "Mid I3 {\n .text \"own\";\n .maxchars 30;\n}\n"
+      "window P {\n .help \"p\";\n}\n");
   // I1: DIFF removes its equal .maxchars, ALWAYS adds .title, NEVER removes .help.
   // I2 and I3: the object's own values win over the intermediate model Mid's.
+  // P, based on no model, loses its .help too.
   EXPECT_EQ(out,
             "DlgEdit I1 {\n .x = 4\n .title = \"t\"\n}\n\n"
             "DlgEdit I2 {\n .x = 4\n .title = \"t\"\n .text = \"mid\"\n}\n\n"
-            "DlgEdit I3 {\n .x = 4\n .text = \"own\"\n .maxchars = 30\n .title = \"t\"\n}\n");
+            "DlgEdit I3 {\n .x = 4\n .text = \"own\"\n .maxchars = 30\n .title = \"t\"\n}\n\n"
+            "Dialog P {\n}\n");
 }
 
 TEST_F(TreeTest, BadInheritItemNamesTheObject) {
@@ -275,6 +281,14 @@ TEST_F(TreeTest, Layout) {
        "Dialog W {\n\n StaticText S {\n }\n}\n",
        "ObFixup(W) note: cannot calc position depending on .xauto=0, object has no parent\n"
        "ObFixup(S) note: cannot calc position depending on .yauto=-1, .height of parent object undefined\n"},
+      {"a configured default width counts for the layout", "[EditText]\n.w=(10)\n",
+       "window W {\n .width 30;\n child edittext E {\n  .xauto -1;\n }\n}",
+       "Dialog W {\n .w = 30\n\n EditText E {\n  .x = 20\n }\n}\n", ""},
+      {"only rules, event handlers and comments", "",
+       "rule void R {\n child edittext E;\n}\non dialog start\n{\n .title \"x\";\n}\n/* window W; */\n!! window V;\n", "",
+       ""},
+      {"a lower-case name with digits is no object name", "", "window w2 {\n .title \"t\";\n}",
+       "Dialog AutoObj1 {\n .title = \"t\"\n}\n", ""},
       {"bottom alignment inside a dialog", "",
        "window W {\n .height 10;\n .width 20;\n child pushbutton B {\n  .yauto -1;\n  .ybottom 1;\n }\n}",
        "Dialog W {\n .w = 20\n .h = 10\n\n PushButton B {\n  .y = 7\n }\n}\n", ""},
