@@ -962,16 +962,14 @@ Status VarSetCurrValue(std::string_view text) {
   if (TraceWanted('D', 3)) TraceLine('D', 3, "VarSetCurrValue(%.*s)", static_cast<int>(text.size()), text.data());
   Var *var = CurrentVar("VarSetCurrValue");
   if (var == nullptr) return kReported;
-  std::string copy;  // made before the old value goes: `text` may view it
   try {
     AllocCheck();
-    copy.assign(text);
+    var->value.assign(text);  // in place, also when `text` views the value itself
   } catch (const std::bad_alloc &) {
     std::string().swap(var->value);
     TraceLine('D', 1, "VarSetCurrValue(%s) failed: heap overflow", var->section->section.c_str());
     return kNoMemory;
   }
-  var->value.swap(copy);
   return kOk;
 }
 
