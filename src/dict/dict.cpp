@@ -10,6 +10,7 @@
 #include "buffers.h"
 #include "dict.h"
 #include "dict_host.h"
+#include "dict_int.h"
 #include "host.h"
 
 std::int32_t dict_Open(const char *id, const char *fname, std::int32_t lvl, std::int32_t *rc_p) {
@@ -134,6 +135,21 @@ std::int32_t PackField(const vl::DictSection &section, HostString *xbuf) {
   return vl::kHostOk;
 }
 
+// The field `name` of the dialog: its section "<hdl>.<name>", the name joined
+// on the stack when it is short, as it nearly always is.
+const vl::DictSection *Field(const vl::DlgHandle &handle, const char *name) {
+  const std::string_view field = vl::OrEmpty(name);
+  const vl::Dict &dict = *handle.record->dict;
+  char joined[256];
+  if (handle.hdl.size() + 1 + field.size() > sizeof joined) {
+    return vl::FindSection(dict, handle.hdl + "." + std::string(field));
+  }
+  char *end = std::copy(handle.hdl.begin(), handle.hdl.end(), joined);
+  *end++ = '.';
+  end = std::copy(field.begin(), field.end(), end);
+  return vl::FindSection(dict, std::string_view(joined, static_cast<std::size_t>(end - joined)));
+}
+
 std::int32_t Empty(HostString *s) {
   if (s != nullptr) s->len = 0;
   return vl::kHostOk;
@@ -162,13 +178,16 @@ std::int32_t dict_Next(const char *dlgID, HostString *xbuf, std::int32_t *rc_p) 
   dict.cursor = dict.cursor == nullptr ? vl::FirstDialogSection(dict, handle->hdl)
                                        : vl::NextDialogSection(*dict.cursor, handle->hdl);
   *rc_p = dict.cursor == nullptr ? 1 : 0;
-  return dict.cursor == nullptr ? Empty(xbuf) : PackField(*dict.cursor, xbuf);
+  if (dict.cursor == nullptr) return Empty(xbuf);
+  // The section the next call will most likely take.
+  if (dict.cursor->nextInDialog != nullptr) vl::PrefetchSection(dict.cursor->nextInDialog, false);
+  return PackField(*dict.cursor, xbuf);
 }
 
 std::int32_t dict_Get(const char *dlgID, const char *name, HostString *xbuf) {
   const vl::DlgHandle *handle = Dialog("dict_Get", dlgID);
   if (handle == nullptr) return vl::kHostFailed;
-  const vl::DictSection *section = vl::FindSection(*handle->record->dict, handle->hdl + "." + vl::OrEmpty(name));
+  const vl::DictSection *section = Field(*handle, name);
   return section == nullptr ? Empty(xbuf) : PackField(*section, xbuf);
 }
 

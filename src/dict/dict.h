@@ -65,9 +65,18 @@ inline constexpr std::uint32_t BIT_NOTIFY_ALWAYS = 0x8;   // "always"
 inline constexpr std::uint32_t BIT_NOTIFY_FSEARCH = 0x10; // "fsearch"
 inline constexpr std::uint32_t BITS_NOTIFY = 0x1E;
 
+struct DictSection;
+
 // The definition of one field, built from the items of its section. Texts are
 // private copies; an empty text is an absent one.
 struct DictObj {
+  // The section `packedFor` as xpack_dict packs it, without the end mark: the
+  // entry of its field name and the 19 item entries. Made at its first pack
+  // (first in the object, so that a pack reads the object's first bytes only)
+  // and dropped by every change through ObSetIdx, ObCheck and ObFree; a
+  // section's name never changes once it is made.
+  mutable std::string packed;
+  mutable const DictSection *packedFor = nullptr;
   std::uint32_t flags = 0;     // one bit per item that has been set (DictItem::flag)
   std::string path;            // PATH
   std::int32_t objType = OT_ET;  // OBJTYPE
@@ -89,9 +98,6 @@ struct DictObj {
   std::string init;            // INIT
   std::string load;            // LOAD
   std::uint32_t bits = 0;      // BIT_FREQ and the NOTIFY bits
-  // The 19 item entries as xpack_dict packs them, made at the first pack and
-  // dropped by every change through ObSetIdx, ObCheck and ObFree.
-  mutable std::string packedItems;
 };
 
 // Indexes of the item table.
@@ -155,16 +161,17 @@ const char *ObGetAlias(int n);
 // Dictionaries (dictkrnl)
 // ===========================================================================
 
-// One field section.
+// One field section. The name, the links and the object's packed form come
+// first: a walk that packs each section reads only the section's first bytes.
 struct DictSection {
   std::string section;              // full name in lower case: "hdl.field"
-  DictObj obj;                      // its definition
   DictSection *next = nullptr;      // the next section in file order
   DictSection *nextSame = nullptr;  // the next section with the same name
   // The next and previous section, in file order, whose name has the same prefix
   // (the part before the first "."): the fields of one dialog.
   DictSection *nextInDialog = nullptr;
   DictSection *prevInDialog = nullptr;
+  DictObj obj;                      // its definition
 };
 
 struct CatalogEntry {

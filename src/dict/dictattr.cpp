@@ -257,7 +257,7 @@ const std::array<DictItem, kItemCount> kDictItems{{
 void ObInit(DictObj &obj) noexcept { obj = DictObj{}; }
 
 void ObFree(DictObj &obj) noexcept {
-  std::string().swap(obj.packedItems);
+  std::string().swap(obj.packed);
   for (int i = 0; i < kGettableItems; ++i) (void)kDictItems[static_cast<std::size_t>(i)].set(obj, nullptr);
   std::string().swap(obj.model);
   obj.flags = 0;
@@ -313,7 +313,7 @@ int ObSetIdx(DictObj &obj, int index, std::string &value, const char *section) {
               OrEmpty(section));
     return kReported;
   }
-  obj.packedItems.clear();
+  obj.packed.clear();
   const int taken = item.set(obj, &value);
   if (taken == kReported) {
     TraceLine('D', 1, "ObSetIdx(%s=%s) failed: invalid value, section '%s'", item.name, value.c_str(),
@@ -434,7 +434,7 @@ bool CheckTime(DictObj &obj, const char *section, Defaults &d) {
 
 Status ObCheck(DictObj &obj, const char *section) {
   section = OrEmpty(section);
-  obj.packedItems.clear();
+  obj.packed.clear();
   bool lengthRule = true;  // the LEN warning applies to every field type but K
   try {
     if (obj.path.empty()) {
@@ -586,38 +586,51 @@ bool PutItems(XbufWriter &writer, const DictObj &obj) {
   return true;
 }
 
-// The item entries of an object, packed at its first pack and kept with it (a
-// dialog's fields are packed again at every walk); null when they cannot be kept.
-const std::string *PackedItems(const DictObj &obj) {
-  if (!obj.packedItems.empty()) return &obj.packedItems;
+// The head of the field name's entry, made once.
+const std::string &FieldHead() {
+  static const std::string head = [] {
+    char text[32];
+    return std::string(text, static_cast<std::size_t>(std::max(0, PutEntryHead(text, sizeof text, "Dict_", "fld", 'X'))));
+  }();
+  return head;
+}
+
+// The section packed, made at its first pack and kept with its object (a
+// dialog's fields are packed again at every walk); null when it cannot be kept.
+const std::string *Packed(const DictSection &section, std::string_view field) {
+  const DictObj &obj = section.obj;
+  if (obj.packedFor == &section && !obj.packed.empty()) return &obj.packed;
   char entries[2048];  // the longest items take less than half of it
   XbufWriter writer(entries, sizeof entries);
-  if (!PutItems(writer, obj)) return nullptr;
+  if (!writer.Entries(FieldHead()) || !writer.Value(field) || !PutItems(writer, obj)) return nullptr;
   try {
     AllocCheck();
-    obj.packedItems.assign(entries, writer.Length());
+    obj.packed.assign(entries, writer.Length());
   } catch (const std::bad_alloc &) {
     return nullptr;
   }
-  return &obj.packedItems;
+  obj.packedFor = &section;
+  return &obj.packed;
 }
 
 }  // namespace
 
 Status xpack_dict(const DictSection &section, char *buffer, std::size_t room, std::size_t &length) {
+  XbufWriter writer(buffer, buffer != nullptr ? room : 0);
+  // Packed before: one copy, without reading the section's name.
+  const DictObj &obj = section.obj;
+  if (obj.packedFor == &section && !obj.packed.empty() && writer.Entries(obj.packed) && writer.End()) {
+    length = writer.Length();
+    return kOk;
+  }
   const std::string_view name = section.section;
   const std::size_t dot = name.find('.');
   const std::string_view field = dot == std::string_view::npos ? name : name.substr(dot + 1);
-  // The head of the field name's entry, made once.
-  static const std::string fieldHead = [] {
-    char head[32];
-    return std::string(head, static_cast<std::size_t>(std::max(0, PutEntryHead(head, sizeof head, "Dict_", "fld", 'X'))));
-  }();
-  XbufWriter writer(buffer, buffer != nullptr ? room : 0);
-  bool fits = writer.Entries(fieldHead) && writer.Value(field);
+  bool fits = writer.Entries(FieldHead()) && writer.Value(field);
   if (fits) {
-    const std::string *items = PackedItems(section.obj);
-    fits = items != nullptr ? writer.Entries(*items) : PutItems(writer, section.obj);
+    // The item entries, all of them or none when they are kept.
+    const std::string *packed = Packed(section, field);
+    fits = packed != nullptr ? writer.Entries(std::string_view(*packed).substr(writer.Length())) : PutItems(writer, obj);
   }
   if (!fits || !writer.End()) {
     TraceLine('D', 1, "xpack_dict() failed: XBUF overflow");

@@ -66,12 +66,12 @@ DictSection &AppendSection(Dict &dict, std::string_view name) {
     } else {
       bool added = false;
       const std::string_view prefix = full.substr(0, dot);
-      dialog = &index.prefixes.FindOrAdd(prefix, [&] { return SameName{&section, &section, prefix}; }, &added);
+      dialog = &index.prefixes.FindOrAdd(prefix, [&] { return SameName{&section, &section}; }, &added);
       if (added) newPrefix = prefix;
       isNewPrefix = added;
     }
     bool added = false;
-    SameName &same = index.sections.FindOrAdd(full, [&] { return SameName{&section, &section, full}; }, &added);
+    SameName &same = index.sections.FindOrAdd(full, [&] { return SameName{&section, &section}; }, &added);
     if (!added) {
       same.last->nextSame = &section;
       same.last = &section;
@@ -123,7 +123,6 @@ Status RemoveSection(Dict &dict, DictSection &section, DictSection *before) noex
         dict.index->sections.EraseFound(same);
       } else {
         same->first = section.nextSame;
-        same->name = same->first->section;
       }
     } else {
       DictSection *earlier = same->first;
@@ -141,11 +140,7 @@ Status RemoveSection(Dict &dict, DictSection &section, DictSection *before) noex
       if (dialog->first == &section && section.nextInDialog == nullptr) {
         dict.index->prefixes.EraseFound(dialog);
       } else {
-        if (dialog->first == &section) {
-          dialog->first = section.nextInDialog;
-          dialog->name = dialog->first->section;
-          dialog->name = dialog->name.substr(0, dialog->name.find('.'));
-        }
+        if (dialog->first == &section) dialog->first = section.nextInDialog;
         if (dialog->last == &section) dialog->last = section.prevInDialog;
       }
     }
@@ -200,7 +195,7 @@ void UnindexDict(const Dict &dict) noexcept {
   if (dict.kind != kDictModel) return;
   auto &models = state.modelSections;
   dict.index->sections.ForEach([&](const SameName &same) {
-    const auto found = models.find(same.name);
+    const auto found = models.find(same.first->section);
     if (found == models.end()) return;
     auto &sections = found->second;
     const auto at = std::find(sections.rbegin(), sections.rend(), same.first);
@@ -227,8 +222,9 @@ void IndexDict(Dict &dict) {
   auto &models = state.modelSections;
   dict.index->sections.ForEach([&](const SameName &section) {
     AllocCheck();
-    auto found = models.find(section.name);
-    if (found == models.end()) found = models.emplace(std::string(section.name), std::vector<DictSection *>{}).first;
+    const std::string &name = section.first->section;
+    auto found = models.find(name);
+    if (found == models.end()) found = models.emplace(name, std::vector<DictSection *>{}).first;
     found->second.push_back(section.first);
   });
 }
@@ -824,6 +820,8 @@ Dict *DeriveDict(Dict &dict) {
       AllocCheck();
       entry.pfx = c.pfx;
     }
+    part = "item";
+    copy->index->lists.Reserve(dict.index->lists.size());
     for (const ListEntry &l : dict.lists) {
       part = "item";
       AllocCheck();
@@ -837,6 +835,11 @@ Dict *DeriveDict(Dict &dict) {
       part = "item";
       copy->index->lists.FindOrAdd(entry.item, [&] { return &entry; });
     }
+    // The indexes at their full size at once: growing them would move every
+    // entry again and again.
+    part = "section";
+    copy->index->sections.Reserve(dict.index->sections.size());
+    copy->index->prefixes.Reserve(dict.index->prefixes.size());
     for (const DictSection *s = dict.sections; s != nullptr; s = s->next) {
       part = "section";
       AllocCheck();

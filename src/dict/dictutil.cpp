@@ -7,6 +7,7 @@
 // record newest first. A handle made later therefore always comes first, so the
 // indexes keep every candidate and a search takes the one with the highest seq.
 #include <algorithm>
+#include <array>
 #include <charconv>
 #include <cstdio>
 #include <cstring>
@@ -136,7 +137,8 @@ void AddDlgHandle(DlgLevel &record, LevelGroup &group, const CatalogEntry &entry
 bool SectionPrefixesKnown(const Dict &dict, const LevelGroup &group) {
   if (!dict.index->sectionWithoutPrefix) {
     bool all = true;
-    dict.index->prefixes.ForEach([&](const SameName &dialog) { all = all && group.handles.Find(dialog.name) != nullptr; });
+    dict.index->prefixes.ForEach(
+        [&](const SameName &dialog) { all = all && group.handles.Find(PrefixKey{}(dialog)) != nullptr; });
     if (all) return true;
   }
   bool known = true;
@@ -457,15 +459,16 @@ std::size_t FindVar(VarFrame &frame, const DictSection *section) {
   frame.inOrder = false;
   if (!frame.indexed) {
     frame.bySection.Reserve(frame.varList.size() + 1);
-    for (std::size_t i = 0; i < frame.varList.size(); ++i) frame.bySection.Add(frame.varList[i].section, i);
+    for (std::size_t i = 0; i < frame.varList.size(); ++i) frame.bySection.Add(i, frame.varList);
     frame.indexed = true;
   }
-  return frame.bySection.Find(section);
+  return frame.bySection.Find(section, frame.varList);
 }
 
-}  // namespace
-
-Status AddVar(const Dict &dict, const XbufEntry &entry, DictSection *section, std::string_view hdl, int mode) {
+// AddVar, where `found`, when not null, holds the section of the entry's name
+// (or null: none) as FindField would find it, looked up ahead by the caller.
+Status AddVarFound(const Dict &dict, const XbufEntry &entry, DictSection *section, std::string_view hdl, int mode,
+                   DictSection *const *found) {
   VarStackState &stack = VarStack();
   VarFrame &frame = stack.current;
   const bool byName = section == nullptr;
@@ -484,7 +487,7 @@ Status AddVar(const Dict &dict, const XbufEntry &entry, DictSection *section, st
       return kNoMemory;
     }
     field = name.c_str() + hdl.size() + 1;
-    section = FindField(frame, dict, hdl, name);
+    section = found != nullptr ? *found : FindField(frame, dict, hdl, name);
     if (section == nullptr) {
       TraceLine('D', 3, "AddVar(%s): not found in dict", field);
       return kOk;
@@ -500,7 +503,7 @@ Status AddVar(const Dict &dict, const XbufEntry &entry, DictSection *section, st
       frame.varList.push_back(Var{section, {}});
       if (frame.indexed) {
         try {
-          frame.bySection.Add(section, frame.varList.size() - 1);
+          frame.bySection.Add(frame.varList.size() - 1, frame.varList);
         } catch (...) {
           frame.varList.pop_back();
           throw;
@@ -535,7 +538,100 @@ Status AddVar(const Dict &dict, const XbufEntry &entry, DictSection *section, st
   return kOk;
 }
 
+}  // namespace
+
+Status AddVar(const Dict &dict, const XbufEntry &entry, DictSection *section, std::string_view hdl, int mode) {
+  return AddVarFound(dict, entry, section, hdl, mode, nullptr);
+}
+
 namespace {
+
+// Entries of an XBUF read ahead, once they come out of the dictionary's order:
+// each entry's section, and its variable in the list, lies anywhere in memory,
+// so the look-ups of a group of entries are made together, each step
+// prefetching what the next one reads, and their cache misses overlap instead of
+// following one another. The variables are then added one by one, as AddVar
+// adds them.
+constexpr std::size_t kReadAhead = 16;
+constexpr std::size_t kAheadNameMax = 192;  // a longer name is looked up by AddVar
+
+struct AheadEntry {
+  XbufEntry entry;
+  char name[kAheadNameMax];    // the section looked for, as AddVar names it
+  std::size_t nameLength = 0;  // 0: not looked up ahead
+  std::uint32_t tag = 0;
+  DictSection *section = nullptr;
+};
+
+// Writes the section name AddVar looks for into `ahead.name`; false when it
+// does not fit.
+bool AheadName(AheadEntry &ahead, std::string_view hdl) {
+  char index[16];
+  std::size_t indexLength = 0;
+  if (ahead.entry.indexed) {
+    const auto [end, ec] = std::to_chars(index, index + sizeof index, ahead.entry.index);
+    indexLength = static_cast<std::size_t>(end - index);
+  }
+  const std::string_view field = ahead.entry.name;
+  const std::size_t length = hdl.size() + 1 + field.size() + (ahead.entry.indexed ? 2 + indexLength : 0);
+  if (length > kAheadNameMax) return false;
+  char *out = ahead.name;
+  out = std::copy(hdl.begin(), hdl.end(), out);
+  *out++ = '.';
+  out = std::copy(field.begin(), field.end(), out);
+  if (ahead.entry.indexed) {
+    *out++ = '_';
+    *out++ = '_';
+    out = std::copy(index, index + indexLength, out);
+  }
+  ahead.nameLength = length;
+  return true;
+}
+
+// Adds the variables of the entries from `offset` to the end of the XBUF, the
+// frame's entries being out of order: VarXBUF's loop, reading ahead.
+Status AddReadingAhead(const Dict &dict, std::string_view hdl, std::string_view xbuf, std::size_t offset, int mode) {
+  VarFrame &frame = VarStack().current;
+  auto &sections = dict.index->sections;
+  std::array<AheadEntry, kReadAhead> ahead;
+  for (;;) {
+    std::size_t count = 0;
+    int corrupt = 0;
+    std::size_t corruptAt = 0;
+    while (count < kReadAhead && offset < xbuf.size() && xbuf[offset] != '$') {
+      AheadEntry &a = ahead[count];
+      corruptAt = offset;
+      if ((corrupt = ReadXbufEntry(xbuf, offset, a.entry)) != 0) break;
+      a.nameLength = 0;
+      if (AheadName(a, hdl)) {
+        a.tag = sections.Tag(std::string_view(a.name, a.nameLength));
+        sections.PrefetchSlot(a.tag);
+      }
+      ++count;
+    }
+    const bool byIndex = mode == 1 && frame.indexed;
+    for (std::size_t i = 0; i < count; ++i) {
+      AheadEntry &a = ahead[i];
+      if (a.nameLength == 0) continue;
+      const SameName *same = sections.Find(std::string_view(a.name, a.nameLength), a.tag);
+      a.section = same != nullptr ? same->first : nullptr;
+      if (byIndex && a.section != nullptr) frame.bySection.PrefetchSlot(a.section);
+    }
+    for (std::size_t i = 0; byIndex && i < count; ++i) {
+      if (ahead[i].section != nullptr) frame.bySection.PrefetchVar(ahead[i].section, frame.varList);
+    }
+    for (std::size_t i = 0; i < count; ++i) {
+      AheadEntry &a = ahead[i];
+      const Status added = AddVarFound(dict, a.entry, nullptr, hdl, mode, a.nameLength != 0 ? &a.section : nullptr);
+      if (added != kOk) return added;
+    }
+    if (corrupt != 0) {
+      TraceLine('D', 1, "VarXBUF(): buffer corrupt (%d), offset=%d", corrupt, static_cast<int>(corruptAt));
+      return kCorruptXbuf;
+    }
+    if (count < kReadAhead) return kOk;
+  }
+}
 
 // The dialog that `dlgID` names, for `function`'s message when it is unknown.
 const DlgHandle *ResolveDlgID(const char *function, const char *dlgID) {
@@ -558,6 +654,10 @@ Status VarXBUF(const char *dlgID, std::string_view xbuf, int mode) {
   XbufEntry entry;
   try {
     while (offset < xbuf.size() && xbuf[offset] != '$') {
+      if (!frame.inOrder) {
+        if (const Status added = AddReadingAhead(dict, handle->hdl, xbuf, offset, mode); added != kOk) return added;
+        break;
+      }
       const std::size_t at = offset;
       if (const int corrupt = ReadXbufEntry(xbuf, offset, entry); corrupt != 0) {
         TraceLine('D', 1, "VarXBUF(): buffer corrupt (%d), offset=%d", corrupt, static_cast<int>(at));
@@ -835,6 +935,8 @@ Status VarGetNext() {
       return kNothing;
     }
     frame.nextVar = frame.currVar + 1 < frame.varList.size() ? frame.currVar + 1 : kNoVar;
+    // The section of the variable after it, read by the next call.
+    if (frame.nextVar != kNoVar) PrefetchSection(frame.varList[frame.nextVar].section, frame.filter != nullptr);
     if (frame.filter == nullptr) return kOk;
     const int taken = frame.filter(frame.varList[frame.currVar]);
     if (taken == 0) return kOk;
@@ -861,16 +963,14 @@ Status VarSetCurrValue(std::string_view text) {
   if (TraceWanted('D', 3)) TraceLine('D', 3, "VarSetCurrValue(%.*s)", static_cast<int>(text.size()), text.data());
   Var *var = CurrentVar("VarSetCurrValue");
   if (var == nullptr) return kReported;
-  std::string copy;  // made before the old value goes: `text` may view it
   try {
     AllocCheck();
-    copy.assign(text);
+    var->value.assign(text);  // in place, also when `text` views the value itself
   } catch (const std::bad_alloc &) {
     std::string().swap(var->value);
     TraceLine('D', 1, "VarSetCurrValue(%s) failed: heap overflow", var->section->section.c_str());
     return kNoMemory;
   }
-  var->value.swap(copy);
   return kOk;
 }
 

@@ -8,6 +8,7 @@
 //   4. access.memory     exhausted memory at every allocation of each operation:
 //                        the specified result, and nothing changed by a failure
 //   5. access.vectors    lengths that lie, functions without arguments
+//   6. access.ahead      entries out of order add what they add one at a time
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -285,6 +286,60 @@ TEST_F(Access, FunctionsWithoutArgumentsReadNoVector) {
   EXPECT_EQ(VlCall(73, nullptr), 19);  // dict_FilterFree: no list started
   EXPECT_EQ(VlCall(50, nullptr), 0);   // dict_CloseAll
   EXPECT_EQ(vl::FirstDict(), nullptr);
+}
+
+// ---------------------------------------------------------------------------
+// 6. Entries out of order
+// ---------------------------------------------------------------------------
+
+// What an XBUF adds to a new list (mode 0) or to the list of every field (mode
+// 1), given whole or one entry at a time: the list written back, the result,
+// and the trace.
+std::string Added(int mode, const std::vector<std::string> &xbufs) {
+  std::int32_t eof = 0;
+  if (mode == 0) EXPECT_EQ(vl::VarPush(), vl::kOk);
+  else EXPECT_EQ(dict_ListFilterInit("D01AP", "*", &eof), 0);
+  vltest::TraceCapture capture("D3");
+  std::string out;
+  for (const std::string &xbuf : xbufs) out += std::to_string(vl::VarXBUF("D01AP", xbuf, mode)) + " ";
+  char list[4096];
+  std::size_t length = 0;
+  EXPECT_EQ(vl::VarWriteXBUF(list, sizeof list, length), vl::kOk);
+  out += std::string(list, length) + "\n" + capture.Joined();
+  EXPECT_EQ(vl::VarFree(), vl::kOk);
+  return out;
+}
+
+// Once the entries come out of the dictionary's order they are looked up ahead,
+// sixteen at a time: they add what they add one at a time, with repeated
+// fields, unknown and indexed ones, and up to a corrupt entry.
+TEST_F(Access, EntriesOutOfOrderAddWhatTheyAddOneAtATime) {
+  const char *fields[] = {"box", "hm60", "nothing", "date", "box", "week", "hm100", "day"};
+  std::vector<std::string> entries;
+  std::string whole;
+  for (int i = 0; i < 40; ++i) {
+    const std::string value = std::to_string(i);
+    const std::string index = i % 9 == 4 ? "2" : "0";  // box__2 and the like: no such field
+    entries.push_back("X" + std::string(fields[(i * 5) % 8]) + "~" + index + "~" + std::to_string(value.size()) + "~" +
+                      value + "$");
+    whole += entries.back().substr(0, entries.back().size() - 1);
+  }
+  const std::string corrupt = "Xbad~0~x~1$";
+  for (const int mode : {0, 1}) {
+    SCOPED_TRACE(mode);
+    std::vector<std::string> one = entries;
+    std::string expected = Added(mode, one);
+    expected.replace(0, 2 * one.size(), "0 ");  // one result for the whole
+    EXPECT_EQ(Added(mode, {whole + "$"}), expected);
+
+    one.push_back(corrupt);
+    expected = Added(mode, one);
+    const std::string cut = "D1: VarXBUF(): buffer corrupt (3), offset=";
+    ASSERT_NE(expected.find(cut + "0\n"), std::string::npos);
+    expected.replace(expected.find(cut + "0\n"), cut.size() + 2, cut + std::to_string(whole.size()) + "\n");
+    expected.replace(0, 2 * entries.size() + 3, "-5 ");
+    EXPECT_EQ(Added(mode, {whole + corrupt}), expected);
+  }
 }
 
 }  // namespace

@@ -12,11 +12,15 @@
 //   6. dict.check      the checker's loader: every error of a file in one run
 //   7. dict.levels     dialog ids, catalog checks, handles, aliases
 //   8. dict.lookup     FindSection and NextSection; sections taken out of a
-//                      dictionary; the packed dictionary; the dump of one field
+//                      dictionary, and the indexes against the list meanwhile;
+//                      the packed dictionary; the dump of one field
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
+#include <map>
+#include <random>
 #include <string>
 #include <utility>
 #include <vector>
@@ -618,6 +622,59 @@ TEST_F(Dicts, RemovedSectionsLeaveTheListAndTheIndex) {
       EXPECT_EQ(Order(dict), order + "5");
       EXPECT_EQ(DialogOrder(dict), order + "5");
     }
+  }
+}
+
+// The indexes by name against a walk of the list, while sections are taken out
+// in a scrambled order and others are added: each name (any case) finds the
+// sections left with it in list order, each prefix the sections left of its
+// dialog in list order. Names repeat, some are longer than an index keeps with
+// its entries.
+TEST_F(Dicts, IndexesAgreeWithTheListWhileSectionsComeAndGo) {
+  vl::Dict dict;
+  std::vector<vl::DictSection *> made;
+  const auto append = [&] {
+    const int i = static_cast<int>(made.size());
+    const std::string prefix = "p" + std::string(static_cast<std::size_t>(i % 7), 'x');
+    const std::string field = (i % 5 == 0 ? "a_field_name_longer_than_the_index_keeps_" : "f") + std::to_string(i % 10);
+    vl::DictSection &section = vl::AppendSection(dict, prefix + "." + field);
+    section.obj.path = std::to_string(i);
+    made.push_back(&section);
+  };
+  using Sections = std::vector<const vl::DictSection *>;
+  const auto agree = [&] {
+    std::map<std::string, Sections> byName, byPrefix;
+    for (const vl::DictSection *s = dict.sections; s != nullptr; s = s->next) {
+      byName[s->section].push_back(s);
+      byPrefix[s->section.substr(0, s->section.find('.'))].push_back(s);
+    }
+    for (const vl::DictSection *s : made) {  // every name made, left or not
+      std::string upper = s->section;
+      for (char &c : upper) c = vl::AsciiUpper(c);
+      Sections found;
+      for (const vl::DictSection *f = vl::FindSection(dict, upper); f != nullptr; f = vl::NextSection(f, upper)) {
+        found.push_back(f);
+      }
+      if (found != byName[s->section]) return "name " + s->section;
+      const std::string prefix = upper.substr(0, upper.find('.'));
+      Sections dialog;
+      for (const vl::DictSection *f = vl::FirstDialogSection(dict, prefix); f != nullptr;
+           f = vl::NextDialogSection(*f, prefix)) {
+        dialog.push_back(f);
+      }
+      if (dialog != byPrefix[s->section.substr(0, prefix.size())]) return "prefix " + prefix;
+    }
+    return std::string();
+  };
+  for (int i = 0; i < 160; ++i) append();
+  std::vector<vl::DictSection *> order = made;
+  std::shuffle(order.begin(), order.end(), std::mt19937(3));
+  ASSERT_EQ(agree(), "");
+  for (std::size_t k = 0; k < order.size(); ++k) {
+    SCOPED_TRACE(order[k]->obj.path);
+    ASSERT_EQ(vl::RemoveSection(dict, *order[k]), vl::kOk);
+    if (k % 4 == 0) append();
+    ASSERT_EQ(agree(), "");
   }
 }
 
