@@ -18,15 +18,11 @@
 #include "common.h"
 #include "dict.h"
 #include "format.h"
-#include "fuzz.h"
+#include "fuzz_state.h"
 #include "ini.h"
 #include "ini_int.h"
 
 namespace {
-
-void CheckLine(char category, int level, const char *text) {
-  vlfuzz::CheckTraceText(category, level, text, vl::kTraceTextMax);
-}
 
 // The text of every gettable item, as "NAME=text" lines (an item that is not
 // set reads as empty, or 0).
@@ -83,15 +79,7 @@ bool NothingOpen() {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size) {
-  static const vl::LocaleState built = [] {
-    vl::ResetForTest();
-    FUZZ_CHECK(vl::BuildLocale() == vl::kLocaleOk);
-    return vl::Locale();
-  }();
-  vl::ResetForTest();
-  vl::Locale() = built;
-  for (auto &level : vl::Trace().flags) level = 3;
-  vl::Trace().writer = &CheckLine;
+  vlfuzz::FreshStateWithLocale();
 
   vlfuzz::Input input(data, size);
   const std::uint8_t choice = input.Byte();

@@ -14,13 +14,9 @@
 
 #include "common.h"
 #include "format.h"
-#include "fuzz.h"
+#include "fuzz_state.h"
 
 namespace {
-
-void CheckLine(char category, int level, const char *text) {
-  vlfuzz::CheckTraceText(category, level, text, vl::kTraceTextMax);
-}
 
 bool IsScanResult(int r) { return r >= vl::kScanOk && r <= vl::kScanLeftOver; }
 
@@ -176,15 +172,7 @@ void DateRoundTrip(vlfuzz::Input &in) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size) {
-  static const vl::LocaleState built = [] {
-    vl::ResetForTest();
-    FUZZ_CHECK(vl::BuildLocale() == vl::kLocaleOk);
-    return vl::Locale();
-  }();
-  vl::ResetForTest();
-  vl::Locale() = built;
-  for (auto &level : vl::Trace().flags) level = 3;
-  vl::Trace().writer = &CheckLine;
+  vlfuzz::FreshStateWithLocale();
   vlfuzz::Input in(data, size);
   const std::uint8_t pick = in.Byte();
   vl::Locale().y2kMode = (pick >> 4) % 3;

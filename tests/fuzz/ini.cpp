@@ -12,7 +12,7 @@
 #include <string>
 
 #include "common.h"
-#include "fuzz.h"
+#include "fuzz_state.h"
 #include "ini.h"
 #include "ini_host.h"
 #include "ini_int.h"
@@ -23,11 +23,6 @@ bool IsSpace(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
 
 bool Inside(std::string_view part, std::string_view whole) {
   return part.empty() || (part.data() >= whole.data() && part.data() + part.size() <= whole.data() + whole.size());
-}
-
-// Every trace line stays within its bound.
-void CheckLine(char category, int level, const char *text) {
-  vlfuzz::CheckTraceText(category, level, text, vl::kTraceTextMax);
 }
 
 void WalkHandles(const std::string &path, int nameSize, int valueSize) {
@@ -132,9 +127,7 @@ void WriteAndReadBack(const std::string &path, std::string_view file, const std:
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size) {
-  vl::ResetForTest();
-  for (auto &level : vl::Trace().flags) level = 3;
-  vl::Trace().writer = &CheckLine;
+  vlfuzz::FreshState();
   vlfuzz::Input input(data, size);
   const std::uint8_t sizes = input.Byte();
   const std::string section = input.Text();

@@ -14,22 +14,16 @@
 #include "buffers.h"
 #include "common.h"
 #include "format.h"
-#include "fuzz.h"
+#include "fuzz_state.h"
 
 namespace {
-
-void CheckLine(char category, int level, const char *text) {
-  vlfuzz::CheckTraceText(category, level, text, vl::kTraceTextMax);
-}
 
 void CheckText(const vl::LangText &text) { FUZZ_CHECK(text.view().find('\0') == std::string_view::npos); }
 
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size) {
-  vl::ResetForTest();
-  for (auto &level : vl::Trace().flags) level = 3;
-  vl::Trace().writer = &CheckLine;
+  vlfuzz::FreshState();
   vl::CsdxState &stream = vl::csdxBuf();
   stream.buffer.reset(new char[size + 1]);
   if (size != 0) std::memcpy(stream.buffer.get(), data, size);

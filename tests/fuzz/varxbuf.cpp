@@ -17,13 +17,9 @@
 #include "common.h"
 #include "dict.h"
 #include "format.h"
-#include "fuzz.h"
+#include "fuzz_state.h"
 
 namespace {
-
-void CheckLine(char category, int level, const char *text) {
-  vlfuzz::CheckTraceText(category, level, text, vl::kTraceTextMax);
-}
 
 constexpr char kDictionary[] =
     "[catalog]\nF = FORM\n"
@@ -66,16 +62,8 @@ std::string WalkAndWrite(const std::string &filter, const std::string *value) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size) {
-  static const vl::LocaleState built = [] {
-    vl::ResetForTest();
-    FUZZ_CHECK(vl::BuildLocale() == vl::kLocaleOk);
-    return vl::Locale();
-  }();
   static const std::string path = vlfuzz::ScratchFile("form.dic", kDictionary);
-  vl::ResetForTest();
-  vl::Locale() = built;
-  for (auto &level : vl::Trace().flags) level = 3;
-  vl::Trace().writer = &CheckLine;
+  vlfuzz::FreshStateWithLocale();
   std::int32_t rc = 7;
   FUZZ_CHECK(vl::OpenDict("form", path.c_str(), 1, rc) == vl::kOk && rc == 0);
 

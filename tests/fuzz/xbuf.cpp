@@ -14,13 +14,9 @@
 #include "buffers.h"
 #include "common.h"
 #include "dict.h"
-#include "fuzz.h"
+#include "fuzz_state.h"
 
 namespace {
-
-void CheckLine(char category, int level, const char *text) {
-  vlfuzz::CheckTraceText(category, level, text, vl::kTraceTextMax);
-}
 
 std::string Items(const vl::DictObj &obj) {
   std::string out;
@@ -101,9 +97,7 @@ void CsdxFields(std::string_view bytes) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size) {
-  vl::ResetForTest();
-  for (auto &level : vl::Trace().flags) level = 3;
-  vl::Trace().writer = &CheckLine;
+  vlfuzz::FreshState();
   vlfuzz::Input in(data, size);
   const std::uint8_t pick = in.Byte();
   const std::string_view all = in.Rest();
