@@ -200,7 +200,7 @@ TimeText TimeText24(std::time_t t) noexcept;
 const char *GetEnv(const char *name) noexcept;
 void SetEnvForTest(const char *(*lookup)(const char *name)) noexcept;  // nullptr: real
 
-// Allocation seam. Code whose memory exhaustion has a specified outcome calls
+// Allocation seam. Code whose memory exhaustion has a documented outcome calls
 // AllocFails() before it allocates and treats true like std::bad_alloc.
 // FailAllocationsAfter(n) lets the next n checks pass and fails the ones after;
 // a negative n switches failing off.
