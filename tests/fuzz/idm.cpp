@@ -8,7 +8,8 @@
 //     for memory, a missing module or an unknown model or class number);
 //   - what a run without a configuration writes, the DLG reader reads back
 //     without a failure (names used as values defined in front of it, as a
-//     header file of the user's would).
+//     header file of the user's would), unless it holds a name that begins
+//     with "_", which IDM allows and DLG does not.
 #include <cctype>
 #include <string>
 
@@ -35,6 +36,21 @@ void Reset() {
   panelxlate::ResetLexer();
   panelxlate::msg_setlevels(0);
   panelxlate::SetProgress(false);
+}
+
+// Whether the written text holds a name that begins with "_" (outside texts):
+// IDM names may, DLG names may not, and the converter writes names as they
+// are, so that no header file can make such an output readable.
+bool HasUnderscoreName(const std::string &text) {
+  bool quoted = false;
+  char before = '\n';
+  for (const char c : text) {
+    if (c == '"' && before != '\\') quoted = !quoted;
+    if (c == '\n') quoted = false;
+    if (!quoted && c == '_' && (before == ' ' || before == '\t' || before == '\n' || before == '=')) return true;
+    before = c;
+  }
+  return false;
 }
 
 }  // namespace
@@ -64,7 +80,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
   }
   // A configuration may rename objects and set attributes to any text, which
   // the output then holds as it is: only a conversion without one must read back.
-  if (!config.empty()) return Reset(), 0;
+  if (!config.empty() || HasUnderscoreName(text)) return Reset(), 0;
   // Names the output uses as values are defined by header files the user
   // gives; here every name written after a "=" is defined in front of the text
   // (one token a line, as the writer writes long statements).
