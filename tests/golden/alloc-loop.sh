@@ -29,9 +29,12 @@
 # Prints one line per case (runs and outcome) and the first runs that broke a
 # rule; exits 1 when any did.
 set -u
-lib=$1
+# Each run works in a folder of its own: the library and the program are
+# named by absolute paths (a program given without a slash is looked up on PATH).
+lib=$(realpath "$1") || exit 2
 mode=$2
 prog=$3
+case $prog in */*) prog=$(realpath "$prog") || exit 2 ;; esac
 shift 3
 kind=$(basename "$prog")
 once=0
