@@ -8,8 +8,8 @@
 //     for memory, a missing module or an unknown model or class number);
 //   - what a run without a configuration writes, the DLG reader reads back
 //     without a failure (names used as values defined in front of it, as a
-//     header file of the user's would), unless it holds a name that begins
-//     with "_", which IDM allows and DLG does not.
+//     header file of the user's would), unless it holds what IDM allows and
+//     DLG does not (a name that begins with "_", nesting deeper than 8).
 #include <cctype>
 #include <string>
 
@@ -38,16 +38,21 @@ void Reset() {
   panelxlate::SetProgress(false);
 }
 
-// Whether the written text holds a name that begins with "_" (outside texts):
-// IDM names may, DLG names may not, and the converter writes names as they
-// are, so that no header file can make such an output readable.
-bool HasUnderscoreName(const std::string &text) {
+// Whether the written text is one that no DLG reader takes whatever header
+// files come with it, though the converter writes it as it should: a name that
+// begins with "_" (IDM names may, DLG names may not), or objects nested deeper
+// than the reader's 8 (instances of models with children nest deeper than the
+// script's own braces).
+bool BeyondDlg(const std::string &text) {
   bool quoted = false;
   char before = '\n';
+  int depth = 0;
   for (const char c : text) {
     if (c == '"' && before != '\\') quoted = !quoted;
     if (c == '\n') quoted = false;
     if (!quoted && c == '_' && (before == ' ' || before == '\t' || before == '\n' || before == '=')) return true;
+    if (!quoted && c == '{' && ++depth > 8) return true;
+    if (!quoted && c == '}') --depth;
     before = c;
   }
   return false;
@@ -80,7 +85,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
   }
   // A configuration may rename objects and set attributes to any text, which
   // the output then holds as it is: only a conversion without one must read back.
-  if (!config.empty() || HasUnderscoreName(text)) return Reset(), 0;
+  if (!config.empty() || BeyondDlg(text)) return Reset(), 0;
   // Names the output uses as values are defined by header files the user
   // gives; here every name written after a "=" is defined in front of the text
   // (one token a line, as the writer writes long statements).
