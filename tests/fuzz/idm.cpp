@@ -41,8 +41,8 @@ void Reset() {
 // Whether the written text is one that no DLG reader takes whatever header
 // files come with it, though the converter writes it as it should: a name that
 // begins with "_" (IDM names may, DLG names may not), or objects nested deeper
-// than the reader's 8 (instances of models with children nest deeper than the
-// script's own braces).
+// than the reader's 8 (a script's braces and the instances of models with
+// children nest deeper).
 bool BeyondDlg(const std::string &text) {
   bool quoted = false;
   char before = '\n';
