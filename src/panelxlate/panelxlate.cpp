@@ -323,7 +323,7 @@ bool ConvertName(std::string_view name, std::int32_t classId, std::string *dlgNa
   } else {
     return false;
   }
-  dlgName->append(digits);
+  dlgName->append(DlgNumber(digits));  // the index keeps its value, as a number does
   dlgName->push_back(']');
   return true;
 }

@@ -5,8 +5,8 @@
 //      header's definitions, indexed attributes, nesting, copies of models.
 //   2. Statements longer than a DLG line (a text of 253 characters, a long
 //      name deep inside) are still read whole.
-//   3. IDM numbers keep their value: leading zeros go (a DLG number with one is
-//      octal), a number with a fraction becomes a text.
+//   3. IDM numbers and attribute indexes keep their value: leading zeros go (a
+//      DLG number with one is octal), a number with a fraction becomes a text.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -101,7 +101,7 @@ TEST_F(RoundTripTest, StatementsLongerThanALineAreReadWhole) {
 TEST_F(RoundTripTest, NumbersKeepTheirValue) {
   xltest::TempDir dir;
   LexPushFile("window W {\n child edittext E {\n  .maxchars 09;\n  .help -007;\n  .content[2] 010;\n"
-              "  .text 1.50;\n  .visible 0;\n }\n}\n",
+              "  .text 1.50;\n  .visible 0;\n  .content[010] 1;\n  .content[09] 2;\n  .content[00] 3;\n }\n}\n",
               kIdmFile, "t.idm");
   std::string out;
   WriteObjects(out);
@@ -111,7 +111,8 @@ TEST_F(RoundTripTest, NumbersKeepTheirValue) {
   ASSERT_EQ(dlg::dlg_load(file.c_str(), events, {}, &result), dlg::kDlgOk) << result.reason << "\n" << out;
   const std::vector<std::string> expected = {
       "NEW W Dialog",         "NEW W.E EditText",        "SET W.E.maxchars=9",      "SET W.E.help=-7",
-      "SET W.E.line[2]=10",   "SET W.E.text=\"1.50\"",   "SET W.E.visible=0",
+      "SET W.E.line[2]=10",   "SET W.E.text=\"1.50\"",   "SET W.E.visible=0",         "SET W.E.line[10]=1",
+      "SET W.E.line[9]=2",    "SET W.E.line[0]=3",
   };
   EXPECT_EQ(events.lines, expected);
 }
