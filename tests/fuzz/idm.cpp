@@ -9,7 +9,8 @@
 //   - what a run without a configuration writes, the DLG reader reads back
 //     without a failure (names used as values defined in front of it, as a
 //     header file of the user's would), unless it holds what IDM allows and
-//     DLG does not (a name that begins with "_", nesting deeper than 8).
+//     DLG does not (a name that begins with "_" or the value include, nesting
+//     deeper than 8).
 #include <cctype>
 #include <string>
 
@@ -96,7 +97,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     std::size_t end = at;
     while (end < text.size() && (std::isalnum(static_cast<unsigned char>(text[end])) || text[end] == '_')) ++end;
     const std::string name = text.substr(at, end - at);
-    if (name != "include") defined += name + "\n=\n1\n";
+    // "include" begins a statement of DLG: no file can define it as a value.
+    if (name == "include") return Reset(), 0;
+    defined += name + "\n=\n1\n";
   }
   Ignore ignore;
   dlg::DlgResult result;
