@@ -35,26 +35,33 @@ class Events : public dlg::DlgConsumer {
   std::vector<std::string> lines;
 };
 
-class RoundTripTest : public xltest::XlateTest {};
+class RoundTripTest : public xltest::XlateTest {
+ protected:
+  // Converts `idm` (after the `headers` copied in front), writes the DLG text
+  // and reads it back; the reader's events, or a failure with its reason.
+  std::vector<std::string> ReadBack(const std::string &idm, const std::vector<std::string> &headers = {}) {
+    LexPushFile(idm, kIdmFile, "t.idm");
+    std::string text;
+    EXPECT_EQ(CopyHeaders(text, headers, "out.dlg", 0), 0);
+    WriteObjects(text);
+    const std::string file = dir.Write("out.dlg", text);
+    Events events;
+    dlg::DlgResult result;
+    EXPECT_EQ(dlg::dlg_load(file.c_str(), events, {}, &result), dlg::kDlgOk) << result.reason << "\n" << text;
+    return events.lines;
+  }
+  xltest::TempDir dir;
+};
 
 TEST_F(RoundTripTest, TheReaderReadsWhatTheWriterWrites) {
-  xltest::TempDir dir;
   const std::string header = dir.Write("defs.dlg", "# definitions\nConfirm = 1\n");
-  LexPushFile(
+  const std::vector<std::string> lines = ReadBack(
       "model pushbutton OkButton {\n .text \"&OK # now\";\n .VlKbRule[1] Confirm;\n}\n"
       "window Order {\n .width 40;\n .height 10;\n .title \"Bestellung \\344\";\n"
       " child groupbox Box {\n  .xleft 1;\n  .ytop 1;\n  .width 20;\n  .height 5;\n"
       "  child edittext Qty {\n   .xleft -1;\n   .content[2] \"zwei\";\n   .maxchars 5;\n  }\n }\n"
       " child OkButton Ok;\n}\n",
-      kIdmFile, "t.idm");
-  std::string text;
-  ASSERT_EQ(CopyHeaders(text, {header}, "out.dlg", 0), 0);
-  WriteObjects(text);
-  const std::string file = dir.Write("out.dlg", text);
-
-  Events events;
-  dlg::DlgResult result;
-  ASSERT_EQ(dlg::dlg_load(file.c_str(), events, {}, &result), dlg::kDlgOk) << result.reason << "\n" << text;
+      {header});
   const std::vector<std::string> expected = {
       "NEW Order Dialog",
       "SET Order.w=40",
@@ -73,48 +80,33 @@ TEST_F(RoundTripTest, TheReaderReadsWhatTheWriterWrites) {
       "SET Order.Ok.text=\"&OK # now\"",
       "SET Order.Ok.cr=1",
   };
-  EXPECT_EQ(events.lines, expected);
+  EXPECT_EQ(lines, expected);
 }
 
 TEST_F(RoundTripTest, StatementsLongerThanALineAreReadWhole) {
-  xltest::TempDir dir;
   const std::string text(253, 't');
   const std::string name = "N" + std::string(254, 'n');
-  LexPushFile("window W {\n .help \"" + text + "\";\n child edittext " + name + " {\n  .help \"" + text +
-                  "\";\n }\n}\n",
-              kIdmFile, "t.idm");
-  std::string out;
-  WriteObjects(out);
-  const std::string file = dir.Write("out.dlg", out);
-  Events events;
-  dlg::DlgResult result;
-  ASSERT_EQ(dlg::dlg_load(file.c_str(), events, {}, &result), dlg::kDlgOk) << result.reason;
+  const std::vector<std::string> lines = ReadBack("window W {\n .help \"" + text + "\";\n child edittext " + name +
+                                                  " {\n  .help \"" + text + "\";\n }\n}\n");
   const std::vector<std::string> expected = {
       "NEW W Dialog",
       "SET W.help=\"" + text + "\"",
       "NEW W." + name + " EditText",
       "SET W." + name + ".help=\"" + text + "\"",
   };
-  EXPECT_EQ(events.lines, expected);
+  EXPECT_EQ(lines, expected);
 }
 
 TEST_F(RoundTripTest, NumbersKeepTheirValue) {
-  xltest::TempDir dir;
-  LexPushFile("window W {\n child edittext E {\n  .maxchars 09;\n  .help -007;\n  .content[2] 010;\n"
-              "  .text 1.50;\n  .visible 0;\n  .content[010] 1;\n  .content[09] 2;\n  .content[00] 3;\n }\n}\n",
-              kIdmFile, "t.idm");
-  std::string out;
-  WriteObjects(out);
-  const std::string file = dir.Write("out.dlg", out);
-  Events events;
-  dlg::DlgResult result;
-  ASSERT_EQ(dlg::dlg_load(file.c_str(), events, {}, &result), dlg::kDlgOk) << result.reason << "\n" << out;
+  const std::vector<std::string> lines = ReadBack(
+      "window W {\n child edittext E {\n  .maxchars 09;\n  .help -007;\n  .content[2] 010;\n"
+      "  .text 1.50;\n  .visible 0;\n  .content[010] 1;\n  .content[09] 2;\n  .content[00] 3;\n }\n}\n");
   const std::vector<std::string> expected = {
       "NEW W Dialog",         "NEW W.E EditText",        "SET W.E.maxchars=9",      "SET W.E.help=-7",
       "SET W.E.line[2]=10",   "SET W.E.text=\"1.50\"",   "SET W.E.visible=0",         "SET W.E.line[10]=1",
       "SET W.E.line[9]=2",    "SET W.E.line[0]=3",
   };
-  EXPECT_EQ(events.lines, expected);
+  EXPECT_EQ(lines, expected);
 }
 
 }  // namespace
